@@ -1,0 +1,1 @@
+namespace tarnlux_meter {}

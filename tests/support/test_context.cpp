@@ -1,0 +1,34 @@
+#include "test_context.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace tarnlux::test {
+
+TempDir::TempDir() {
+  char pattern[] = "/tmp/tarnlux-test-XXXXXX";
+  const char* made = ::mkdtemp(pattern);
+  path_ = std::string(made != nullptr ? made : "/tmp") + "/";
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string readWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void writeWholeFile(const std::string& path, const std::string& data) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << data;
+}
+
+}  // namespace tarnlux::test
