@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/profile_file.h"
@@ -36,10 +38,21 @@ bool parseIpPort(std::string_view text, std::uint16_t& port);
 // because another program holds it is still listed.
 class SerialPortScanner {
  public:
+  SerialPortScanner() = default;
+  // Looks under `deviceRoot` instead of /dev and `sysRoot` instead of /sys
+  // (tests build a device tree of their own).
+  SerialPortScanner(std::string deviceRoot, std::string sysRoot)
+      : deviceRoot_(std::move(deviceRoot)), sysRoot_(std::move(sysRoot)) {}
   virtual ~SerialPortScanner() = default;
   virtual std::vector<std::string> presentDevices() const;
   // True when the device exists (opens, or refuses with "busy" or "permission").
   virtual bool deviceExists(const std::string& device) const;
+
+ private:
+  bool isRealUart(const std::string& kernelName) const;
+
+  std::string deviceRoot_ = "/dev";
+  std::string sysRoot_ = "/sys";
 };
 
 // A settings file carried over from Windows names ports "COMn": that is
@@ -63,6 +76,11 @@ int saveLinkSettings(const std::string& settingsPath, const LinkSettings& settin
 // the link holds open listed without probing, then "TCP/IP" last.
 std::vector<std::string> portChoices(const SerialPortScanner& scanner,
                                      const std::string& openDevice);
+// The same, with the configured port listed too when it exists but is not a
+// scanned device (a pseudo-terminal, for instance), so the screen keeps it.
+std::vector<std::string> portChoices(const SerialPortScanner& scanner,
+                                     const std::string& openDevice,
+                                     const std::string& configuredPort);
 
 // Status bar pane 1: "TCP/IP" for a TCP link, else "%u %u-%c-%c" such as
 // "9600 7-I-1" (baud, data bits, first letter of the parity name, stop bits).

@@ -78,12 +78,22 @@ class MeterLink {
  private:
   int openSerial(OperationContext& ctx);
   int openTcp(bool reuse, int connectTimeoutMs, OperationContext& ctx);
+  // Ends a failed open: reports `message` with `code`, closes what was made.
+  int failOpen(const char* message, int code, OperationContext& ctx);
+  // With XON/XOFF on: true while the meter holds the line (see transport.cpp).
+  bool outputHeld();
+  void paceAfterByte(OperationContext& ctx) const;
 
   TransportKind kind_ = TransportKind::Tcp;
   int fd_ = -1;
   LinkSettings settings_;
   std::string openSerialDevice_;
   bool xoffHeld_ = false;
+  // Hold detection: driver queue length after our last write, and when the
+  // queue last moved (steady clock, microseconds).
+  int queuedAfterWrite_ = 0;
+  std::int64_t queueMovedUs_ = 0;
+  std::int64_t holdAfterUs_ = 20000;
   char receive_[kReceiveAreaSize + 1];
 };
 
