@@ -10,13 +10,18 @@
 #include <chrono>
 #include <cstring>
 #include <sstream>
+#include <utility>
 
 namespace tarnlux::test {
 
 MeterProcess::~MeterProcess() { stop(); }
 
 bool MeterProcess::start(const std::vector<std::string>& args) {
+  // startPty() has just made the folder for the link: stopping an earlier
+  // meter must not remove it.
+  const std::string keepDir = std::exchange(tempDir_, std::string());
   stop();
+  tempDir_ = keepDir;
   int pipeFds[2];
   if (::pipe(pipeFds) != 0) {
     error_ = "pipe failed";

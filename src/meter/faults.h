@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarnlux::meter {
+
+// Misbehaviours switched on with --fault, to prove the service program copes.
+struct FaultSet {
+  bool xoffHold = false;    // hold the client off: XOFF on a pty, no reading on TCP
+  int dropAfter = 0;        // close the connection after this many answers (once); 0 = never
+  bool silent = false;      // never send anything
+  bool split = false;       // answers in small pieces with short gaps
+  bool continuous = false;  // a data line every 20 ms, never quiet
+  enum class Garbage { None, Before, Into } garbage = Garbage::None;
+  int delayMs = 0;    // wait before each answer
+  bool menu = false;  // start in the menu screen
+};
+
+// Adds the comma-separated fault names of `list` to `faults`. False with a
+// message on an unknown name or a bad argument.
+bool parseFaults(std::string_view list, FaultSet& faults, std::string& error);
+
+}  // namespace tarnlux::meter

@@ -1,0 +1,109 @@
+#include "meter.h"
+
+#include <cctype>
+
+#include "number_text.h"
+#include "queries.h"
+
+namespace tarnlux::meter {
+
+namespace {
+
+std::string_view skipBlanks(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  return s;
+}
+
+std::string_view trimBlanks(std::string_view s) {
+  s = skipBlanks(s);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+}  // namespace
+
+Meter::Meter(const Profile& profile, std::uint32_t seed, WallClock clock)
+    : profile_(profile), random_(seed), clock_(std::move(clock)) {
+  if (!clock_) clock_ = [] { return std::time(nullptr); };
+  for (const Variable& v : profile_.cvVariables) cv_.define(v);
+  for (const Variable& v : profile_.qmVariables) qm_.define(v);
+}
+
+double Meter::sample(const VariableStore& store, std::string_view name, int index,
+                     double fallback) {
+  const Variable* v = store.find(name);
+  if (v == nullptr || v->type == VarType::Char) return fallback;
+  double value = store.number(name, index, fallback);
+  if (v->noise > 0) value += std::uniform_real_distribution<double>(-v->noise, v->noise)(random_);
+  return value;
+}
+
+std::string Meter::execute(std::string_view line) {
+  line = skipBlanks(line);
+  const std::size_t blank = line.find(' ');
+  const std::string_view word = line.substr(0, blank);
+  const std::string_view args =
+      blank == std::string_view::npos ? std::string_view() : line.substr(blank);
+  if (word == "cv") return variableCommand(word, cv_, args);
+  if (word == "qm") return variableCommand(word, qm_, args);
+  if (word == "qg") return queryCommand(args);
+  return std::string(kNotUnderstood);
+}
+
+// "cv INDEX NAME" reads; "cv INDEX NAME[ELEMENT] VALUES" (or "NAME VALUES")
+// writes. For char variables everything after the blank that follows the name
+// is the text, blanks included.
+std::string Meter::variableCommand(std::string_view word, VariableStore& store,
+                                   std::string_view args) {
+  const std::string usage = "Error: usage " + std::string(word) + " INDEX NAME [VALUES]\r\n";
+  args = skipBlanks(args);
+  std::size_t i = 0;
+  int index = 0;
+  while (i < args.size() && std::isdigit(static_cast<unsigned char>(args[i])) && i < 3) {
+    index = index * 10 + (args[i] - '0');
+    ++i;
+  }
+  if (i == 0 || i >= args.size() || args[i] != ' ') return usage;
+  args = skipBlanks(args.substr(i));
+  const std::size_t end = args.find(' ');
+  std::string_view token = args.substr(0, end);
+  if (token.empty()) return usage;
+  std::optional<std::size_t> element;
+  const std::size_t bracket = token.find('[');
+  if (bracket != std::string_view::npos) {
+    const std::string_view digits = token.substr(bracket + 1, token.size() - bracket - 2);
+    if (token.back() != ']' || digits.empty() || digits.size() > 5) return usage;
+    const std::optional<double> n = parseInteger(digits, 0, 99999);
+    if (!n) return usage;
+    element = static_cast<std::size_t>(*n);
+    token = token.substr(0, bracket);
+  }
+  const Variable* v = store.find(token);
+  if (v == nullptr) return std::string(kUnknownVariable);
+  if (end == std::string_view::npos) return store.read(token, index, element, random_);
+  const std::string_view values = args.substr(end + 1);
+  if (v->type == VarType::Char) {
+    if (!element && trimBlanks(values).empty()) return store.read(token, index, element, random_);
+    return store.write(token, index, element.value_or(0), values);
+  }
+  if (trimBlanks(values).empty()) return store.read(token, index, element, random_);
+  return store.write(token, index, element.value_or(0), trimBlanks(values));
+}
+
+// "qg KCS": three hexadecimal digits, kind, channel and sub-code.
+std::string Meter::queryCommand(std::string_view args) {
+  args = trimBlanks(args);
+  if (args.size() != 3 || hexValue(args[0]) < 0 || hexValue(args[1]) < 0 || hexValue(args[2]) < 0) {
+    return "Error: bad query code\r\n";
+  }
+  return answerQuery(*this, QueryRequest{hexValue(args[0]), hexValue(args[1]), hexValue(args[2])});
+}
+
+}  // namespace tarnlux::meter

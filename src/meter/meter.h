@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "profile.h"
+#include "variables.h"
+
+namespace tarnlux::meter {
+
+// Answer of the interpreter to anything it does not understand, including
+// "test" and an empty line.
+inline constexpr std::string_view kNotUnderstood = "???\r\n";
+
+// The meter's state and its command set: variables read and written with
+// "cv" and "qm", queries with "qg". Shared by every port of one meter.
+class Meter {
+ public:
+  using WallClock = std::function<std::time_t()>;
+
+  Meter(const Profile& profile, std::uint32_t seed, WallClock clock = {});
+
+  // Runs one command line (without its carriage return) and returns the
+  // answer text, without the prompt that follows it.
+  std::string execute(std::string_view line);
+
+  const Profile& profile() const { return profile_; }
+  VariableStore& cv() { return cv_; }
+  VariableStore& qm() { return qm_; }
+  const VariableStore& cv() const { return cv_; }
+  const VariableStore& qm() const { return qm_; }
+  std::mt19937& random() { return random_; }
+  std::time_t now() const { return clock_(); }
+
+  // A number of a "cv" or "qm" variable with its read noise.
+  double sample(const VariableStore& store, std::string_view name, int index, double fallback);
+
+ private:
+  std::string variableCommand(std::string_view word, VariableStore& store, std::string_view args);
+  std::string queryCommand(std::string_view args);
+
+  Profile profile_;
+  VariableStore cv_;
+  VariableStore qm_;
+  std::mt19937 random_;
+  WallClock clock_;
+};
+
+}  // namespace tarnlux::meter

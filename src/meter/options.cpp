@@ -1,0 +1,146 @@
+#include "options.h"
+
+#include "number_text.h"
+#include "profile.h"
+
+namespace tarnlux::meter {
+
+bool parseOptions(const std::vector<std::string>& args, Options& out, std::string& error) {
+  Options o;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      o.help = true;
+      continue;
+    }
+    if (arg.rfind("--", 0) != 0) {
+      error = "unexpected argument \"" + arg + "\"";
+      return false;
+    }
+    // Every other option takes a value, as the next argument or after "=".
+    std::string name = arg;
+    std::string value;
+    const std::size_t eq = arg.find('=');
+    if (eq != std::string::npos) {
+      name = arg.substr(0, eq);
+      value = arg.substr(eq + 1);
+    } else {
+      static const char* const kWithValue[] = {"--tcp",     "--pty",  "--line",
+                                               "--profile", "--seed", "--fault"};
+      bool known = false;
+      for (const char* k : kWithValue) known = known || name == k;
+      if (!known) {
+        error = "unknown option \"" + arg + "\"";
+        return false;
+      }
+      if (i + 1 >= args.size()) {
+        error = "option " + name + " needs a value";
+        return false;
+      }
+      value = args[++i];
+    }
+    if (name == "--tcp") {
+      const std::optional<double> port = parseInteger(value, 0, 65535);
+      if (!port) {
+        error = "--tcp needs a port number from 0 to 65535";
+        return false;
+      }
+      o.run.tcpPort = static_cast<int>(*port);
+    } else if (name == "--pty") {
+      if (value.empty()) {
+        error = "--pty needs a path";
+        return false;
+      }
+      o.run.ptyPath = value;
+    } else if (name == "--line") {
+      LineSettings line;
+      if (!parseLineSettings(value, line, error)) return false;
+      o.run.line = line;
+    } else if (name == "--profile") {
+      if (value.empty()) {
+        error = "--profile needs a name or a path";
+        return false;
+      }
+      o.profile = value;
+    } else if (name == "--seed") {
+      const std::optional<double> seed = parseInteger(value, 0, 4294967295.0);
+      if (!seed) {
+        error = "--seed needs a whole number from 0 to 4294967295";
+        return false;
+      }
+      o.run.seed = static_cast<std::uint32_t>(*seed);
+    } else if (name == "--fault") {
+      if (!parseFaults(value, o.run.faults, error)) return false;
+    } else {
+      error = "unknown option \"" + name + "\"";
+      return false;
+    }
+  }
+  if (!o.help) {
+    if (o.run.tcpPort < 0 && o.run.ptyPath.empty()) {
+      error = "give --tcp PORT, --pty PATH or both";
+      return false;
+    }
+    if (o.run.line && o.run.ptyPath.empty()) {
+      error = "--line applies to the pseudo-terminal: give --pty PATH too";
+      return false;
+    }
+  }
+  out = std::move(o);
+  return true;
+}
+
+std::string helpText() {
+  return std::string(
+             "Usage: tarnlux-meter [--tcp PORT] [--pty PATH] [options]\n"
+             "\n"
+             "A simulated clamp-on ultrasonic flow meter: it answers the service program's\n"
+             "commands (\"test\", \"cv\", \"qm\", \"qg\") like a meter's command interpreter.\n"
+             "Once set up it prints \"tcp PORT\", \"pty PATH\" and \"ready\", one a line, and\n"
+             "serves until it is stopped (SIGTERM or Ctrl-C).\n"
+             "\n"
+             "Ports (give one or both):\n"
+             "  --tcp PORT        listen on 127.0.0.1:PORT (0 picks a free port). One client\n"
+             "                    at a time: a new connection replaces the current one.\n"
+             "  --pty PATH        open a pseudo-terminal and make PATH a symbolic link to it.\n"
+             "                    Clients may close and reopen it; it stays up.\n"
+             "  --line SETTINGS   line settings of the pseudo-terminal, BAUD-DATABITS-PARITY-\n"
+             "                    STOPBITS[-xon], parity I (odd), P (even) or A (none), e.g.\n"
+             "                    9600-7-I-1-xon. Applied at start; a client whose speed, data\n"
+             "                    bits, parity or stop bits differ is read as noise and gets\n"
+             "                    noise back. With -xon the meter obeys XON/XOFF from the\n"
+             "                    client. Without --line any settings are accepted.\n"
+             "\n"
+             "Meter:\n"
+             "  --profile NAME|FILE  meter profile: NAME.ini in the profile folder, or a file\n"
+             "                    path. Default: ") +
+         std::string(kDefaultProfile) + ". Profile folder: " + profileDirectory() +
+         "\n"
+         "  --seed N          seed of the random parts (reading noise, signal, faults);\n"
+         "                    default 1, so runs repeat.\n"
+         "\n"
+         "Faults (--fault NAME[,NAME...], may be repeated):\n"
+         "  xoff-hold         hold the client off: on a pseudo-terminal send XOFF (0x13)\n"
+         "                    and never XON (the client's writes stall when it honours\n"
+         "                    XON/XOFF); on TCP stop reading, so the client's send buffer\n"
+         "                    fills. Nothing received is answered.\n"
+         "  drop[=N]          close the connection after the N-th answer (default 1), once;\n"
+         "                    on a pseudo-terminal the line is hung up and a fresh one put\n"
+         "                    behind the same link.\n"
+         "  silent            never send anything, not even the echo.\n"
+         "  split             send answers in pieces of 1 to 16 bytes, 1 to 10 ms apart.\n"
+         "  continuous        send a data line every 20 ms, so the line is never quiet;\n"
+         "                    commands are still answered in between.\n"
+         "  garbage[=before|into]  noise bytes (1 to 16) before every answer; with =into\n"
+         "                    also one noise byte inside every 8 bytes of the answer.\n"
+         "  delay=MS          wait MS milliseconds before each answer (the echo is at once).\n"
+         "  menu              start in the menu screen: everything is ignored until six\n"
+         "                    ESC D pairs arrive (the command \"menu\" enters it too).\n"
+         "\n"
+         "  --help            show this text.\n"
+         "\n"
+         "Exit status: 0 when stopped, 1 when a port cannot be set up, 2 for a bad option\n"
+         "or profile.\n";
+}
+
+}  // namespace tarnlux::meter

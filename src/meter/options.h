@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "io_loop.h"
+
+namespace tarnlux::meter {
+
+struct Options {
+  RunConfig run;
+  std::string profile;  // name or path; empty: the default profile
+  bool help = false;
+};
+
+// Parses the command line (without the program name). False with a message
+// in `error` on a bad option; the caller exits with status 2.
+bool parseOptions(const std::vector<std::string>& args, Options& out, std::string& error);
+
+// The --help text.
+std::string helpText();
+
+}  // namespace tarnlux::meter

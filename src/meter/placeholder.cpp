@@ -1,1 +1,0 @@
-namespace tarnlux_meter {}

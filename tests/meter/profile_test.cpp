@@ -1,0 +1,138 @@
+#include "profile.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "meter.h"
+#include "queries.h"
+#include "test_context.h"
+
+using namespace tarnlux::meter;
+
+namespace {
+
+TEST(Profiles, ShippedProfilesLoadWithEveryVariableTheProgramReads) {
+  for (const char* name : {"liquid1", "gas4", "legacy"}) {
+    SCOPED_TRACE(name);
+    Profile p;
+    std::string error;
+    ASSERT_TRUE(loadProfile(name, p, error)) << error;
+    EXPECT_EQ(p.name, name);
+    Meter meter(p, 1);
+    for (const char* v :
+         {"abar",      "accept", "rep_rate", "make_state", "sigstr",  "delta_t",   "fx",
+          "enab",      "id",     "pw",       "vfv",        "flegend", "stdflow",   "totmod",
+          "mtotal",    "ptotal", "ntotal",   "tlegend",    "p_units", "temp_grid", "pres_grid",
+          "dens_grid", "z_grid", "qmmem",    "qmcmd"}) {
+      EXPECT_NE(meter.cv().find(v), nullptr) << v;
+    }
+    EXPECT_NE(meter.qm().find("alc_avg"), nullptr);
+    // The memory block fits the largest block the program writes.
+    EXPECT_GE(meter.cv().find("qmmem")->size, 480u);
+    EXPECT_EQ(meter.cv().find("dens_grid")->size, 100u);
+    EXPECT_EQ(meter.cv().find("pw")->texts[0], "        ") << "no password";
+    const auto make = meter.cv().number("make_state", 0, 0);
+    EXPECT_TRUE(make >= 1 && make <= 21);
+  }
+}
+
+TEST(Profiles, DefaultIsASinglePathLiquidMeterAndGas4AMultiPathGasMeter) {
+  Profile liquid;
+  Profile gas;
+  std::string error;
+  ASSERT_TRUE(loadProfile(kDefaultProfile, liquid, error)) << error;
+  ASSERT_TRUE(loadProfile("gas4", gas, error)) << error;
+  EXPECT_TRUE(liquid.memoryBlock);
+  EXPECT_FALSE(liquid.gas());
+  EXPECT_EQ(queryHeader(liquid, 5, 0, 1), "50100101");
+  EXPECT_TRUE(gas.gas());
+  EXPECT_EQ(gas.capabilities >> 16, 4u) << "kind 4: multi-path";
+  EXPECT_EQ((gas.capabilities >> 4) & 0xF, 0xFu) << "four transit-time paths";
+  Meter meter(gas, 1);
+  // The site slot (low two bits + 1) is present and measuring.
+  const int site = static_cast<int>(gas.capabilities & 3) + 1;
+  EXPECT_EQ(meter.cv().text("id", site), "GAS4SITE");
+  EXPECT_EQ(static_cast<unsigned>(meter.cv().number("abar", site, 0)) & 0x10, 0x10u);
+}
+
+TEST(Profiles, IndexOverridesNoiseAndQuotedTexts) {
+  Profile p;
+  std::string error;
+  ASSERT_TRUE(
+      parseProfile("; comment\r\n[CV]\r\nx = unsigned 1F ~10\r\nx@3 = 20\r\n"
+                   "g = double[5] 1 2\r\nt = char[6] \"  a \"\r\nt@1 = b\r\n",
+                   "inline", p, error))
+      << error;
+  ASSERT_EQ(p.cvVariables.size(), 3u);
+  const Variable& x = p.cvVariables[0];
+  EXPECT_EQ(x.numbers[0][0], 0x1F);
+  EXPECT_EQ(x.numbers[3][0], 0x20);
+  EXPECT_EQ(x.noise, 0x10) << "unsigned noise is hexadecimal too";
+  EXPECT_EQ(p.cvVariables[1].numbers[0], (std::vector<double>{1, 2, 2, 2, 2}));
+  EXPECT_EQ(p.cvVariables[2].texts[0], "  a ~~");
+  EXPECT_EQ(p.cvVariables[2].texts[1], "b~~~~~");
+}
+
+struct BadProfile {
+  const char* text;
+  const char* message;
+};
+
+class BadProfiles : public ::testing::TestWithParam<BadProfile> {};
+
+TEST_P(BadProfiles, AreRefusedWithTheLineAndTheReason) {
+  Profile p;
+  std::string error;
+  EXPECT_FALSE(parseProfile(GetParam().text, "bad.ini", p, error));
+  EXPECT_NE(error.find("profile bad.ini line "), std::string::npos) << error;
+  EXPECT_NE(error.find(GetParam().message), std::string::npos) << error;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Profiles, BadProfiles,
+    ::testing::Values(
+        BadProfile{"x = 1\n", "line 1: key outside any section"},
+        BadProfile{"[meter\n", "must end with"},
+        BadProfile{"[meters]\n", "unknown section [meters]"},
+        BadProfile{"[query G]\n", "one hexadecimal digit"},
+        BadProfile{"[meter]\ncolour = red\n", "line 2: unknown key \"colour\""},
+        BadProfile{"[meter]\ncapabilities = 100000\n", "at most 5 hexadecimal digits"},
+        BadProfile{"[meter]\nversion = 3,02\n", "without blanks or commas"},
+        BadProfile{"[meter]\nmemory_block = maybe\n", "yes or no"},
+        BadProfile{"[meter]\njust text\n", "expected key = value"},
+        BadProfile{"[cv]\nx = float 1\n", "unknown type \"float\""},
+        BadProfile{"[cv]\nx = int 1.5\n", "bad number for a int"},
+        BadProfile{"[cv]\nx = unsigned 1G\n", "hexadecimal"},
+        BadProfile{"[cv]\nx = short 40000\n", "bad number for a short"},
+        BadProfile{"[cv]\nx = int[0] 1\n", "from 1 to 4096"},
+        BadProfile{"[cv]\nx = double[2] 1 2 3\n", "more values"},
+        BadProfile{"[cv]\nx = char[2] abc\n", "text longer"},
+        BadProfile{"[cv]\nx@1 = 5\n", "must be defined before"},
+        BadProfile{"[cv]\nx = int 1\nx@16 = 5\n", "from 0 to 15"},
+        BadProfile{"[cv]\nx = int 1\nx = int 2\n", "line 3: variable \"x\" is defined twice"},
+        BadProfile{"[cv]\nX-Y = int 1\n", "variable names"},
+        BadProfile{"[cv]\nx = int 1 ~a\n", "noise"},
+        BadProfile{"[signal]\nadc_fill = -1\n", "whole number"},
+        BadProfile{"[query 4]\ntext = a\n", "only \"line =\""}));
+
+TEST(Profiles, MissingOrUnreadableFilesAreRefusedClearly) {
+  Profile p;
+  std::string error;
+  EXPECT_FALSE(loadProfile("no_such_meter", p, error));
+  EXPECT_NE(error.find("cannot open profile"), std::string::npos) << error;
+  EXPECT_NE(error.find("no_such_meter.ini"), std::string::npos) << error;
+  EXPECT_FALSE(loadProfile("Bad-Name", p, error));
+  EXPECT_NE(error.find("a-z, 0-9"), std::string::npos) << error;
+  tarnlux::test::TempDir dir;
+  EXPECT_FALSE(loadProfile(dir.path(), p, error)) << "a folder is no profile";
+  EXPECT_NE(error.find("not a file"), std::string::npos) << error;
+  const std::string binary = dir.file("binary.ini");
+  tarnlux::test::writeWholeFile(binary, std::string("\x7f"
+                                                    "ELF\0\0\x01[cv]",
+                                                    11));
+  EXPECT_FALSE(loadProfile(binary, p, error));
+  EXPECT_NE(error.find("binary.ini line 1"), std::string::npos) << error;
+}
+
+}  // namespace
