@@ -1,1 +1,164 @@
-int main() { return 0; }
+// tarnlux-cli: the meter link from the command line, for scripts.
+// Output forms and exit statuses are relied on by scripts: 0 success, 1 failure
+// (the error box text on stderr), 2 usage error.
+
+#include <signal.h>
+
+#include <atomic>
+#include <cinttypes>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli_options.h"
+#include "common/op_context.h"
+#include "common/paths.h"
+#include "common/result.h"
+#include "common/version.h"
+#include "link/comm_settings.h"
+#include "link/exchange.h"
+#include "link/transport.h"
+#include "link/typed_read.h"
+
+namespace {
+
+using namespace tarnlux;
+
+std::atomic<int> cancelRequested{0};
+
+extern "C" void onInterrupt(int) { cancelRequested.store(1); }
+
+void installInterruptHandler() {
+  struct sigaction action {};
+  action.sa_handler = onInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no restart: a waiting poll returns at once
+  ::sigaction(SIGINT, &action, nullptr);
+}
+
+int usageError(const std::string& reason) {
+  std::fprintf(stderr, "tarnlux-cli: %s\n%s\n", reason.c_str(), cli::usageLine());
+  return 2;
+}
+
+int exitStatus(int result) { return result == kOk ? 0 : 1; }
+
+int runRead(MeterLink& link, const cli::Options& options, OperationContext& ctx) {
+  int result = purgeInput(link, 5000, 50, ctx);
+  if (result != kOk) return result;
+  switch (options.readType) {
+    case cli::ReadType::Unsigned: {
+      std::uint32_t value = 0;
+      result = readUnsigned(link, options.name, "unsigned", options.index, value, false, ctx);
+      if (result == kOk) std::printf("%" PRIu32 "\n", value);
+      break;
+    }
+    case cli::ReadType::Int:
+    case cli::ReadType::Short: {
+      std::int32_t value = 0;
+      const char* type = options.readType == cli::ReadType::Int ? "int" : "short";
+      result = readInt(link, "cv", options.name, type, options.index, value, 10, ctx);
+      if (result == kOk) std::printf("%" PRId32 "\n", value);
+      break;
+    }
+    case cli::ReadType::Double: {
+      double value = 0;
+      result = readDouble(link, options.name, options.index, value, ctx);
+      if (result == kOk) std::printf("%.17g\n", value);
+      break;
+    }
+    case cli::ReadType::Text: {
+      std::string value;
+      result = readText(link, options.name, options.index, value, false, ctx);
+      if (result == kOk) std::printf("%s\n", value.c_str());
+      break;
+    }
+    case cli::ReadType::Id: {
+      std::string raw;
+      std::string display;
+      result = readMeterId(link, options.index, raw, display, ctx);
+      if (result == kOk) std::printf("%s\n", raw.c_str());
+      break;
+    }
+  }
+  return result;
+}
+
+int runSend(MeterLink& link, const cli::Options& options, OperationContext& ctx) {
+  const int result = sendCommand(link, options.text + "\r", kSendBaseTimeoutMs, ctx);
+  if (result != kOk) return result;
+  const int received = receiveUntilQuiet(
+      link, options.quietMs, kAnswerTimeoutMs,
+      [](std::string_view data) {
+        std::fwrite(data.data(), 1, data.size(), stdout);
+        std::fflush(stdout);
+      },
+      ctx);
+  // A line still talking after the answer time-out has had its say: what came is printed.
+  return received == kTimeout ? kOk : received;
+}
+
+int run(const cli::Options& options) {
+  OperationContext ctx;
+  ctx.cancelFlag = &cancelRequested;
+  ctx.quiet = options.quiet;
+  ctx.errorSink = [](const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fflush(stderr);
+  };
+
+  LinkSettings settings;
+  if (options.link) {
+    settings = *options.link;
+  } else {
+    const std::string directory =
+        options.directory.empty() ? currentProgramDirectory() : withTrailingSeparator(options.directory);
+    loadLinkSettings(settingsFilePath(directory), settings);
+  }
+
+  auto link = std::make_unique<MeterLink>();
+  int result = link->openLink(settings, false, 5000, ctx);
+  if (result != kOk) return exitStatus(result);
+
+  switch (options.verb) {
+    case cli::Verb::Probe:
+      result = resyncPrompt(*link, 0, true, false, ChannelFacts{}, ctx);
+      break;
+    case cli::Verb::Read:
+      result = runRead(*link, options, ctx);
+      break;
+    case cli::Verb::Send:
+      result = runSend(*link, options, ctx);
+      break;
+    default:
+      break;
+  }
+  std::fflush(stdout);
+
+  OperationContext closing = ctx;
+  closing.quiet = true;
+  closing.cancelFlag = nullptr;
+  link->closeLink(false, closing);
+  return exitStatus(result);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  cli::Options options;
+  std::string error;
+  if (!cli::parseOptions(args, options, error)) return usageError(error);
+
+  if (options.verb == cli::Verb::Help) {
+    std::fputs(cli::helpText(), stdout);
+    return 0;
+  }
+  if (options.verb == cli::Verb::Version) {
+    std::printf("tarnlux-cli %s\n", kProgramVersion);
+    return 0;
+  }
+  installInterruptHandler();
+  return run(options);
+}

@@ -1,0 +1,273 @@
+#include "cli_options.h"
+
+#include <charconv>
+
+#include "link/comm_settings.h"
+
+namespace tarnlux::cli {
+
+namespace {
+
+bool parseNumber(const std::string& text, long long low, long long high, long long& value) {
+  if (text.empty()) return false;
+  long long parsed = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+  if (error != std::errc() || end != text.data() + text.size() || parsed < low || parsed > high) return false;
+  value = parsed;
+  return true;
+}
+
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t at = text.find(separator, start);
+    parts.push_back(text.substr(start, at == std::string::npos ? std::string::npos : at - start));
+    if (at == std::string::npos) return parts;
+    start = at + 1;
+  }
+}
+
+// "BAUD-DATABITS-PARITY-STOPBITS[-xon]", as the status bar shows the line.
+bool parseLineSettings(const std::string& text, LinkSettings& settings) {
+  const std::vector<std::string> parts = split(text, '-');
+  if (parts.size() != 4 && parts.size() != 5) return false;
+  bool baudKnown = false;
+  for (const std::string& choice : baudRateChoices()) baudKnown = baudKnown || choice == parts[0];
+  long long baud = 0;
+  if (!baudKnown || !parseNumber(parts[0], 1, 1000000, baud)) return false;
+  if (parts[1] != "7" && parts[1] != "8") return false;
+  std::uint8_t parity = 0;
+  if (parts[2] == "I" || parts[2] == "i")
+    parity = 1;
+  else if (parts[2] == "P" || parts[2] == "p")
+    parity = 2;
+  else if (parts[2] == "A" || parts[2] == "a")
+    parity = 0;
+  else
+    return false;
+  if (parts[3] != "1" && parts[3] != "2") return false;
+  if (parts.size() == 5 && parts[4] != "xon" && parts[4] != "XON") return false;
+  settings.baudRate = static_cast<std::uint32_t>(baud);
+  settings.dataBits = static_cast<std::uint8_t>(parts[1][0] - '0');
+  settings.parityCode = parity;
+  settings.stopBitsCode = parts[3] == "2" ? 2 : 0;
+  settings.flowControl = parts.size() == 5 ? 1 : 0;
+  return true;
+}
+
+// "9600-..." was meant as line settings; "1.0-port0" ends a by-path device name.
+bool looksLikeLineSettings(const std::string& text) {
+  const std::size_t dash = text.find('-');
+  if (dash == 0 || dash == std::string::npos) return false;
+  for (std::size_t i = 0; i < dash; ++i)
+    if (text[i] < '0' || text[i] > '9') return false;
+  return true;
+}
+
+bool readTypeOf(const std::string& word, ReadType& type) {
+  static const struct {
+    const char* word;
+    ReadType type;
+  } kTypes[] = {{"unsigned", ReadType::Unsigned}, {"int", ReadType::Int},   {"short", ReadType::Short},
+                {"double", ReadType::Double},     {"text", ReadType::Text}, {"id", ReadType::Id}};
+  for (const auto& t : kTypes) {
+    if (word == t.word) {
+      type = t.type;
+      return true;
+    }
+  }
+  return false;
+}
+
+// A variable name goes into a command line: no blanks or control characters,
+// so it cannot split the command or start another.
+bool isVariableName(const std::string& name) {
+  if (name.empty() || name.size() > 64) return false;
+  for (unsigned char c : name)
+    if (c <= ' ' || c == 0x7F) return false;
+  return true;
+}
+
+}  // namespace
+
+const char* usageLine() {
+  return "Usage: tarnlux-cli [--dir DIR] [--link LINK] [--quiet] [--quiet-ms N] "
+         "probe | read TYPE NAME INDEX | send TEXT";
+}
+
+const char* helpText() {
+  return "Usage: tarnlux-cli [OPTIONS] VERB [ARGUMENTS]\n"
+         "\n"
+         "Talks to a flow meter through the link set up in qm.cfg.\n"
+         "\n"
+         "Verbs:\n"
+         "  probe                    bring the meter back to its command prompt (\"test\" probe)\n"
+         "  read TYPE NAME INDEX     read a meter variable and print its value alone on one line;\n"
+         "                           TYPE is unsigned, int, short, double, text or id\n"
+         "  send TEXT                send TEXT and a carriage return, print what arrives until\n"
+         "                           the line has been quiet (see --quiet-ms)\n"
+         "\n"
+         "Options:\n"
+         "  --dir DIR                program directory holding qm.cfg (default: working directory)\n"
+         "  --link tcp:HOST:PORT     use this TCP/IP link instead of the settings file\n"
+         "  --link serial:DEVICE[:BAUD-DATABITS-PARITY-STOPBITS[-xon]]\n"
+         "                           use this serial device, e.g. serial:/dev/ttyUSB0:9600-7-I-1-xon\n"
+         "                           (parity I, P or A; without the line part 9600-7-I-1-xon)\n"
+         "  --quiet-ms N             send: quiet time that ends the answer, in ms (default 500)\n"
+         "  --quiet                  print no failure message, only set the exit status\n"
+         "  --help                   show this text\n"
+         "  --version                show the program version\n"
+         "\n"
+         "Exit status: 0 success, 1 failure or Ctrl-C (the message on stderr), 2 usage error.\n";
+}
+
+bool parseLinkOption(const std::string& text, LinkSettings& settings, std::string& error) {
+  LinkSettings result;
+  if (text.rfind("tcp:", 0) == 0) {
+    const std::string rest = text.substr(4);
+    const std::size_t colon = rest.rfind(':');
+    if (colon == std::string::npos) {
+      error = "--link tcp:HOST:PORT needs a port";
+      return false;
+    }
+    std::string host = rest.substr(0, colon);
+    if (host == "localhost") host = "127.0.0.1";
+    std::uint16_t port = 0;
+    if (host.empty() || !isValidIpAddress(host)) {
+      error = "--link: not an IPv4 address: " + host;
+      return false;
+    }
+    if (!parseIpPort(rest.substr(colon + 1), port)) {
+      error = "--link: not a port number: " + rest.substr(colon + 1);
+      return false;
+    }
+    result.portName = kTcpPortName;
+    result.ipAddress = host;
+    result.ipPort = port;
+    result.portMissing = 0;
+  } else if (text.rfind("serial:", 0) == 0) {
+    std::string device = text.substr(7);
+    // Device paths may hold colons (by-path names): the line part is the last
+    // field, and only when it reads as one.
+    const std::size_t colon = device.rfind(':');
+    if (colon != std::string::npos && parseLineSettings(device.substr(colon + 1), result)) {
+      device.resize(colon);
+    } else if (colon != std::string::npos && looksLikeLineSettings(device.substr(colon + 1))) {
+      error = "--link: bad line settings: " + device.substr(colon + 1);
+      return false;
+    }
+    if (device.empty()) {
+      error = "--link serial: needs a device";
+      return false;
+    }
+    result.portName = device;
+  } else {
+    error = "--link must start with tcp: or serial:";
+    return false;
+  }
+  settings = result;
+  return true;
+}
+
+bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
+  std::vector<std::string> positional;
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) {
+        error = arg + " needs a value";
+        return false;
+      }
+      out = args[++i];
+      return true;
+    };
+    if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+      positional.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--help") {
+      options.verb = Verb::Help;
+      return true;
+    } else if (arg == "--version") {
+      options.verb = Verb::Version;
+      return true;
+    } else if (arg == "--quiet") {
+      options.quiet = true;
+    } else if (arg == "--dir") {
+      if (!value(options.directory)) return false;
+      if (options.directory.empty()) {
+        error = "--dir needs a directory";
+        return false;
+      }
+    } else if (arg == "--link") {
+      std::string linkText;
+      if (!value(linkText)) return false;
+      LinkSettings settings;
+      if (!parseLinkOption(linkText, settings, error)) return false;
+      options.link = settings;
+    } else if (arg == "--quiet-ms") {
+      std::string text;
+      long long ms = 0;
+      if (!value(text)) return false;
+      if (!parseNumber(text, 1, 600000, ms)) {
+        error = "--quiet-ms needs a number of milliseconds (1 to 600000)";
+        return false;
+      }
+      options.quietMs = static_cast<int>(ms);
+    } else {
+      error = "unknown option " + arg;
+      return false;
+    }
+  }
+
+  if (positional.empty()) {
+    error = "no verb given";
+    return false;
+  }
+  const std::string& verb = positional[0];
+  if (verb == "probe") {
+    if (positional.size() != 1) {
+      error = "probe takes no arguments";
+      return false;
+    }
+    options.verb = Verb::Probe;
+  } else if (verb == "read") {
+    if (positional.size() != 4) {
+      error = "read needs TYPE NAME INDEX";
+      return false;
+    }
+    if (!readTypeOf(positional[1], options.readType)) {
+      error = "unknown read type " + positional[1];
+      return false;
+    }
+    if (!isVariableName(positional[2])) {
+      error = "not a variable name: " + positional[2];
+      return false;
+    }
+    long long index = 0;
+    if (!parseNumber(positional[3], 0, 9999, index)) {
+      error = "not an index: " + positional[3];
+      return false;
+    }
+    options.verb = Verb::Read;
+    options.name = positional[2];
+    options.index = static_cast<int>(index);
+  } else if (verb == "send") {
+    if (positional.size() != 2) {
+      error = "send needs one TEXT";
+      return false;
+    }
+    options.verb = Verb::Send;
+    options.text = positional[1];
+  } else {
+    error = "unknown verb " + verb;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tarnlux::cli

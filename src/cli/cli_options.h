@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/link_settings.h"
+
+namespace tarnlux::cli {
+
+enum class Verb { None, Help, Version, Probe, Read, Send };
+
+enum class ReadType { Unsigned, Int, Short, Double, Text, Id };
+
+struct Options {
+  Verb verb = Verb::None;
+  std::string directory;               // --dir; empty: the working directory
+  std::optional<LinkSettings> link;    // --link overrides the settings file
+  bool quiet = false;                  // --quiet: no messages, only the exit status
+  int quietMs = 500;                   // --quiet-ms for "send"
+  ReadType readType = ReadType::Unsigned;
+  std::string name;                    // read: variable name
+  int index = 0;                       // read: channel or path index
+  std::string text;                    // send: the command without its "\r"
+};
+
+// Parses the command line (argv without the program name). On a usage error
+// returns false with the reason in `error`.
+bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
+
+// "tcp:HOST:PORT" or "serial:DEVICE[:BAUD-DATABITS-PARITY-STOPBITS[-xon]]".
+bool parseLinkOption(const std::string& text, LinkSettings& settings, std::string& error);
+
+const char* usageLine();
+const char* helpText();
+
+}  // namespace tarnlux::cli
