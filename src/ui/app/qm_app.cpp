@@ -1,0 +1,52 @@
+#include "app/qm_app.h"
+
+#include <QCommandLineParser>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include "app/app_state.h"
+#include "app/main_frame.h"
+#include "common/version.h"
+#include "link/comm_settings.h"
+
+namespace tarnlux::ui {
+
+CQmApp::CQmApp(int& argc, char** argv) : QApplication(argc, argv) {}
+
+CQmApp::~CQmApp() = default;
+
+bool CQmApp::initInstance() {
+  // Sockets need no start-up on this platform.
+
+  setOrganizationName(QString::fromLatin1(kMakerName));
+  setApplicationName(QStringLiteral("Tarnlux"));
+  setApplicationVersion(QString::fromLatin1(kProgramVersion));
+
+  // The standard dialogs (printer, file chooser) speak French when the
+  // translations are installed, like the program's own screens.
+  auto* translator = new QTranslator(this);
+  if (translator->load(QLocale(QLocale::French), QStringLiteral("qtbase"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    installTranslator(translator);
+  }
+
+  frame_ = std::make_unique<CMainFrame>(AppState::instance());
+
+  QCommandLineParser parser;
+  parser.addHelpOption();
+  parser.addVersionOption();
+  // Help, version and unknown options are answered on the terminal and end the program.
+  parser.process(arguments());
+
+  frame_->showMaximizedOnScreen();
+
+  AppState& app = AppState::instance();
+  loadLinkSettings(app.settingsPath(), app.linkSettings, *app.portScanner);
+  // The calculators read their remembered settings here, after the link's.
+
+  frame_->refreshStatusBar();
+  return true;
+}
+
+}  // namespace tarnlux::ui
