@@ -93,7 +93,8 @@ bool isVariableName(const std::string& name) {
 
 const char* usageLine() {
   return "Usage: tarnlux-cli [--dir DIR] [--link LINK] [--quiet] [--quiet-ms N] "
-         "probe | read TYPE NAME INDEX | send TEXT";
+         "probe | read TYPE NAME INDEX | send TEXT | identify [--channel N] |\n"
+         "       signal [--channel N] [--envelope] [--resolution haut|moyen|bas] [--nulltrack]";
 }
 
 const char* helpText() {
@@ -107,6 +108,25 @@ const char* helpText() {
          "                           TYPE is unsigned, int, short, double, text or id\n"
          "  send TEXT                send TEXT and a carriage return, print what arrives until\n"
          "                           the line has been quiet (see --quiet-ms)\n"
+         "  identify [--channel N]   connect as the program does (capabilities, identification,\n"
+         "                           every channel's status, configuration, memory block) and\n"
+         "                           print what was learnt as key=value lines: meter_flags (hex),\n"
+         "                           type, version, gas, memory_block, multi_path, alarm_storage,\n"
+         "                           extended_diagnostics, echoflux, metric, channel (1-4, empty on\n"
+         "                           a multi-path meter), id, site_id, channel_failures (hex),\n"
+         "                           block (0 or the code of the block read, empty without one),\n"
+         "                           site_name, and the limits of the block as\n"
+         "                           limit.NAME=WARNING,FAIL.\n"
+         "                           --channel N (1-4) picks the channel when the meter has several;\n"
+         "                           without it such a meter is a usage error (status 2)\n"
+         "  signal [--channel N] [--envelope] [--resolution haut|moyen|bas] [--nulltrack]\n"
+         "                           connect as identify does, ask once for the received signal of\n"
+         "                           channel N (default: the connected channel, else the first\n"
+         "                           transit-time one) and print its figures as key=value lines,\n"
+         "                           then the line index,a,b and one line per sample of the two\n"
+         "                           bursts (a upstream, b downstream). --envelope asks for the\n"
+         "                           envelope, --resolution for fewer samples (default haut),\n"
+         "                           --nulltrack for the channel's NullTrack signal\n"
          "\n"
          "Options:\n"
          "  --dir DIR                program directory holding qm.cfg (default: working directory)\n"
@@ -173,6 +193,7 @@ bool parseLinkOption(const std::string& text, LinkSettings& settings, std::strin
 bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
   std::vector<std::string> positional;
   bool optionsEnded = false;
+  std::string signalOption;  // the last option only "signal" takes
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     auto value = [&](std::string& out) {
@@ -209,6 +230,35 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
       LinkSettings settings;
       if (!parseLinkOption(linkText, settings, error)) return false;
       options.link = settings;
+    } else if (arg == "--channel") {
+      std::string text;
+      long long channel = 0;
+      if (!value(text)) return false;
+      if (!parseNumber(text, 1, 4, channel)) {
+        error = "--channel needs a channel number from 1 to 4";
+        return false;
+      }
+      options.channel = static_cast<int>(channel) - 1;
+    } else if (arg == "--envelope") {
+      options.envelope = true;
+      signalOption = arg;
+    } else if (arg == "--nulltrack") {
+      options.nullTrack = true;
+      signalOption = arg;
+    } else if (arg == "--resolution") {
+      std::string text;
+      if (!value(text)) return false;
+      if (text == "haut")
+        options.resolution = 1;
+      else if (text == "moyen")
+        options.resolution = 2;
+      else if (text == "bas")
+        options.resolution = 3;
+      else {
+        error = "--resolution takes haut, moyen or bas";
+        return false;
+      }
+      signalOption = arg;
     } else if (arg == "--quiet-ms") {
       std::string text;
       long long ms = 0;
@@ -263,8 +313,28 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
     }
     options.verb = Verb::Send;
     options.text = positional[1];
+  } else if (verb == "identify") {
+    if (positional.size() != 1) {
+      error = "identify takes no arguments";
+      return false;
+    }
+    options.verb = Verb::Identify;
+  } else if (verb == "signal") {
+    if (positional.size() != 1) {
+      error = "signal takes no arguments";
+      return false;
+    }
+    options.verb = Verb::Signal;
   } else {
     error = "unknown verb " + verb;
+    return false;
+  }
+  if (!signalOption.empty() && options.verb != Verb::Signal) {
+    error = signalOption + " applies to signal";
+    return false;
+  }
+  if (options.channel >= 0 && options.verb != Verb::Identify && options.verb != Verb::Signal) {
+    error = "--channel applies to identify and signal";
     return false;
   }
   return true;

@@ -8,7 +8,7 @@
 
 namespace tarnlux::cli {
 
-enum class Verb { None, Help, Version, Probe, Read, Send };
+enum class Verb { None, Help, Version, Probe, Read, Send, Identify, Signal };
 
 enum class ReadType { Unsigned, Int, Short, Double, Text, Id };
 
@@ -22,6 +22,10 @@ struct Options {
   std::string name;                    // read: variable name
   int index = 0;                       // read: channel or path index
   std::string text;                    // send: the command without its "\r"
+  int channel = -1;                    // identify, signal --channel: 0..3, -1 when not given
+  bool envelope = false;               // signal --envelope
+  int resolution = 1;                  // signal --resolution: 1 haut, 2 moyen, 3 bas
+  bool nullTrack = false;              // signal --nulltrack
 };
 
 // Parses the command line (argv without the program name). On a usage error

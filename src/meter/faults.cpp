@@ -57,9 +57,24 @@ bool parseFaults(std::string_view list, FaultSet& faults, std::string& error) {
         return false;
       }
       faults.delayMs = static_cast<int>(*ms);
+    } else if (name == "not-measuring" || name == "nulltrack-fail") {
+      const std::optional<double> index = hasArg ? parseInteger(arg, 0, 15) : std::nullopt;
+      if (!index) {
+        error = "fault " + std::string(name) + "=N needs an index N from 0 to 15";
+        return false;
+      }
+      unsigned& mask = name == "not-measuring" ? faults.notMeasuring : faults.nullTrackFailing;
+      mask |= 1u << static_cast<unsigned>(*index);
+    } else if (name == "short-block") {
+      if (!noArg()) return false;
+      faults.shortBlock = true;
     } else if (name == "menu") {
       if (!noArg()) return false;
       faults.menu = true;
+    } else if (const SignalFaultParse signal =
+                   parseSignalFault(name, hasArg, arg, faults.signal, error);
+               signal != SignalFaultParse::NotSignalFault) {
+      if (signal == SignalFaultParse::Refused) return false;
     } else {
       error = "unknown fault \"" + std::string(item) + "\"";
       return false;

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "signal_burst.h"
+
 namespace tarnlux::meter {
 
 // Misbehaviours switched on with --fault, to prove the service program copes.
@@ -15,6 +17,11 @@ struct FaultSet {
   enum class Garbage { None, Before, Into } garbage = Garbage::None;
   int delayMs = 0;    // wait before each answer
   bool menu = false;  // start in the menu screen
+  // Meter state faults, one bit per variable index (channel, path, site slot):
+  unsigned notMeasuring = 0;      // status word "abar" without its measuring bit 0x10
+  unsigned nullTrackFailing = 0;  // status word "abar" without its NullTrack bit 0x02
+  bool shortBlock = false;        // the memory block is listed one character short
+  SignalFaults signal;            // signal answers without data, or malformed
 };
 
 // Adds the comma-separated fault names of `list` to `faults`. False with a

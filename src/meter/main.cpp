@@ -26,5 +26,6 @@ int main(int argc, char** argv) {
     return 2;
   }
   Meter meter(profile, options.run.seed);
+  meter.applyStateFaults(options.run.faults);
   return runMeter(meter, options.run, stdout);
 }

@@ -36,6 +36,19 @@ Meter::Meter(const Profile& profile, std::uint32_t seed, WallClock clock)
   for (const Variable& v : profile_.qmVariables) qm_.define(v);
 }
 
+void Meter::applyStateFaults(const FaultSet& faults) {
+  if (Variable* status = cv_.find("abar"); status != nullptr && status->type != VarType::Char) {
+    for (int i = 0; i < kIndexCount; ++i) {
+      auto word = static_cast<std::uint32_t>(status->numbers[static_cast<std::size_t>(i)][0]);
+      if ((faults.notMeasuring >> i & 1u) != 0) word &= ~0x10u;
+      if ((faults.nullTrackFailing >> i & 1u) != 0) word &= ~0x02u;
+      status->numbers[static_cast<std::size_t>(i)][0] = word;
+    }
+  }
+  shortBlockListing_ = faults.shortBlock;
+  signalFaults_ = faults.signal;
+}
+
 double Meter::sample(const VariableStore& store, std::string_view name, int index,
                      double fallback) {
   const Variable* v = store.find(name);
@@ -87,7 +100,15 @@ std::string Meter::variableCommand(std::string_view word, VariableStore& store,
   }
   const Variable* v = store.find(token);
   if (v == nullptr) return std::string(kUnknownVariable);
-  if (end == std::string_view::npos) return store.read(token, index, element, random_);
+  if (end == std::string_view::npos) {
+    std::string listing = store.read(token, index, element, random_);
+    // "...~|\r\n": one character less than the size says.
+    if (shortBlockListing_ && &store == &cv_ && token == "qmmem" && listing.size() > 5 &&
+        listing.compare(0, 5, "char ") == 0) {
+      listing.erase(listing.size() - 4, 1);
+    }
+    return listing;
+  }
   const std::string_view values = args.substr(end + 1);
   if (v->type == VarType::Char) {
     if (!element && trimBlanks(values).empty()) return store.read(token, index, element, random_);

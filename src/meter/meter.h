@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "faults.h"
 #include "profile.h"
 #include "variables.h"
 
@@ -36,6 +37,12 @@ class Meter {
   std::mt19937& random() { return random_; }
   std::time_t now() const { return clock_(); }
 
+  // Puts the meter into the state the state faults ask for (channels not
+  // measuring, NullTrack failures, a memory block listed short).
+  void applyStateFaults(const FaultSet& faults);
+  // The signal answers' faults (applyStateFaults takes them from the fault set).
+  SignalFaults& signalFaults() { return signalFaults_; }
+
   // A number of a "cv" or "qm" variable with its read noise.
   double sample(const VariableStore& store, std::string_view name, int index, double fallback);
 
@@ -48,6 +55,8 @@ class Meter {
   VariableStore qm_;
   std::mt19937 random_;
   WallClock clock_;
+  bool shortBlockListing_ = false;
+  SignalFaults signalFaults_;
 };
 
 }  // namespace tarnlux::meter

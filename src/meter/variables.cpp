@@ -187,6 +187,9 @@ std::string VariableStore::write(std::string_view name, int index, std::size_t e
   if (v == nullptr) return std::string(kUnknownVariable);
   if (index < 0 || index >= kIndexCount || element >= v->size) return std::string(kBadIndex);
   if (v->type == VarType::Char) {
+    // EOT ends the text (the service program frames blocks with it); it is
+    // never stored, so a read lists the text without it.
+    values = values.substr(0, values.find(kEndOfText));
     if (values.size() > v->size - element) return std::string(kTooMany);
     std::string& text = v->texts[index];
     text.replace(element, values.size(), values);

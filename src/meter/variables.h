@@ -22,6 +22,8 @@ constexpr int kIndexCount = 16;
 
 // Unused characters of a char variable.
 constexpr char kFillChar = '~';
+// Ends the text written into a char variable.
+constexpr char kEndOfText = '\x04';
 
 struct Variable {
   std::string name;
@@ -61,8 +63,8 @@ class VariableStore {
   std::string read(std::string_view name, int index, std::optional<std::size_t> element,
                    std::mt19937& random) const;
   // Stores `values` from `element` on. Empty on success, else an error line.
-  // For char variables `values` is the text itself, blanks included; the
-  // characters after it become fill.
+  // For char variables `values` is the text itself, blanks included, up to
+  // an EOT; the characters after it become fill.
   std::string write(std::string_view name, int index, std::size_t element, std::string_view values);
 
   // The text of a char variable without its fill, or empty.

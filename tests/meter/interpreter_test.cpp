@@ -104,15 +104,35 @@ TEST_F(InterpreterTest, WritesAreShownByLaterReads) {
 }
 
 TEST_F(InterpreterTest, MemoryBlockWriteReadsBackBetweenBarsWithFill) {
-  const std::string block = "0,30,20,SITE_A,,\x04";
-  EXPECT_EQ(answer("cv 0 qmmem[0] " + block), "");
+  // EOT ends the stored text: it is neither kept nor listed, nor anything after it.
+  EXPECT_EQ(answer("cv 0 qmmem[0] 0,30,20,SITE_A,,\x04junk"), "");
+  const std::string block = "0,30,20,SITE_A,,";
   const std::string listing = answer("cv 0 qmmem");
   const std::string value = block + std::string(64 - block.size(), '~');
   EXPECT_EQ(listing, "char qmmem[64] |" + value + "|\r\n");
+  // A block that fills the variable exactly once its EOT is dropped.
+  EXPECT_EQ(answer("cv 0 qmmem[0] " + std::string(64, 'b') + "\x04"), "");
+  EXPECT_EQ(answer("cv 0 qmmem"), "char qmmem[64] |" + std::string(64, 'b') + "|\r\n");
   // A shorter block later leaves no trace of the longer one.
   EXPECT_EQ(answer("cv 0 qmmem[0] 1,"), "");
   EXPECT_EQ(answer("cv 0 qmmem"), "char qmmem[64] |1," + std::string(62, '~') + "|\r\n");
   EXPECT_EQ(answer("cv 0 qmmem[0] " + std::string(65, 'x')), kTooMany);
+}
+
+TEST_F(InterpreterTest, StateFaultsClearStatusBitsAndShortenTheBlockListing) {
+  FaultSet faults;
+  std::string error;
+  ASSERT_TRUE(parseFaults("not-measuring=0,nulltrack-fail=0,nulltrack-fail=3,short-block", faults, error))
+      << error;
+  EXPECT_EQ(faults.nullTrackFailing, 0x9u);
+  meter.applyStateFaults(faults);
+  EXPECT_EQ(answer("cv 0 abar"), "unsigned abar 3ED\r\n") << "0x3FF without 0x10 and 0x02";
+  EXPECT_EQ(answer("cv 1 abar"), "unsigned abar 0\r\n");
+  EXPECT_EQ(answer("cv 0 qmmem"), "char qmmem[64] |" + std::string(63, '~') + "|\r\n");
+  EXPECT_EQ(answer("cv 0 id"), "char id[8] |GASP1A01|\r\n") << "other char variables are whole";
+  for (const char* bad : {"not-measuring", "not-measuring=16", "nulltrack-fail=x", "short-block=1"}) {
+    EXPECT_FALSE(parseFaults(bad, faults, error)) << bad;
+  }
 }
 
 TEST_F(InterpreterTest, TableArraysListFourToALineForTheVerification) {

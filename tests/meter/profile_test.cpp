@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "meter.h"
 #include "queries.h"
@@ -13,7 +15,7 @@ using namespace tarnlux::meter;
 namespace {
 
 TEST(Profiles, ShippedProfilesLoadWithEveryVariableTheProgramReads) {
-  for (const char* name : {"liquid1", "gas4", "legacy"}) {
+  for (const char* name : {"liquid1", "gas4", "legacy", "dual2"}) {
     SCOPED_TRACE(name);
     Profile p;
     std::string error;
@@ -54,6 +56,53 @@ TEST(Profiles, DefaultIsASinglePathLiquidMeterAndGas4AMultiPathGasMeter) {
   const int site = static_cast<int>(gas.capabilities & 3) + 1;
   EXPECT_EQ(meter.cv().text("id", site), "GAS4SITE");
   EXPECT_EQ(static_cast<unsigned>(meter.cv().number("abar", site, 0)) & 0x10, 0x10u);
+}
+
+std::vector<std::string> fieldsOf(const std::string& line) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  for (std::size_t comma; (comma = line.find(',', start)) != std::string::npos; start = comma + 1) {
+    fields.push_back(line.substr(start, comma - start));
+  }
+  fields.push_back(line.substr(start));
+  return fields;
+}
+
+// Kinds 3, 4 and 5 as docs/meter-answers.md lays them out.
+TEST(Profiles, SiteAnswersFollowTheDocumentedLayouts) {
+  for (const char* name : {"liquid1", "gas4", "dual2"}) {
+    SCOPED_TRACE(name);
+    Profile p;
+    std::string error;
+    ASSERT_TRUE(loadProfile(name, p, error)) << error;
+
+    ASSERT_EQ(p.queryLines[4].size(), 1u);
+    const auto identity = fieldsOf(p.queryLines[4][0]);
+    ASSERT_EQ(identity.size(), 17u);
+    EXPECT_EQ(identity[0], "{id}");
+    EXPECT_EQ(identity[3], "{date}");
+    EXPECT_EQ(identity[4], "{time}");
+    EXPECT_TRUE(identity[8] == "0" || identity[8] == "1") << "length units";
+    EXPECT_TRUE(identity[11].empty() == identity[12].empty()) << "K factor and its unit";
+    EXPECT_TRUE(identity[14] == "PSIA" || identity[14] == "BARA");
+    EXPECT_TRUE(identity[16] == "F" || identity[16] == "C");
+
+    ASSERT_EQ(p.queryLines[3].size(), 1u);
+    const auto setup = fieldsOf(p.queryLines[3][0]);
+    ASSERT_EQ(setup.size(), 16u);
+    EXPECT_TRUE(setup[10].empty()) << "field 10 is not used";
+    for (int required : {0, 1, 2, 5, 6, 14, 15}) EXPECT_FALSE(setup[required].empty()) << required;
+
+    const std::vector<std::string>& config = p.queryLines[5];
+    ASSERT_FALSE(config.empty());
+    EXPECT_EQ(config[0].rfind("Calibrate Type,", 0), 0u);
+    for (std::size_t i = 0; i < config.size(); ++i) {
+      if (config[i].rfind("AGA8 Tables,Enabled,", 0) != 0) continue;
+      ASSERT_GE(config.size(), i + 22);
+      EXPECT_EQ(fieldsOf(config[i + 1]).size(), 10u) << "pressures";
+      for (std::size_t row = 2; row <= 21; ++row) EXPECT_EQ(fieldsOf(config[i + row]).size(), 11u);
+    }
+  }
 }
 
 TEST(Profiles, IndexOverridesNoiseAndQuotedTexts) {

@@ -56,6 +56,8 @@ int onlyChannel(std::uint32_t flags);
 // Everything the connect step learns about the meter and the program's screens
 // test afterwards. Reset at every connect.
 struct MeterFacts {
+  // The owner of the capability word: the connect step writes it here and
+  // copies it to MeterLink::meterFlags, which the exchange layer reads.
   std::uint32_t meterFlags = 0;
   // The first answer carried the meter-kind digit (newer meters).
   bool meterKindReported = false;

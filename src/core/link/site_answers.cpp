@@ -155,6 +155,7 @@ int parseIdentificationAnswer(std::string_view answer, int channel, const MeterF
   out.typeText = std::string(type);
   out.versionText = std::string(version);
   out.gasMeter = figures.find("7326G") != std::string_view::npos;
+  out.metricUnits = fields.size() > 7 && skipBlanks(fields[7]).substr(0, 1) == "M";
   return 0;
 }
 

@@ -110,6 +110,7 @@ struct IdentificationAnswer {
   std::string typeText;
   std::string versionText;
   bool gasMeter = false;  // the figure line holds "7326G"
+  bool metricUnits = false;  // its unit letter (field 7) is "M"
 };
 int parseIdentificationAnswer(std::string_view answer, int channel, const MeterFacts& facts,
                               IdentificationAnswer& out);

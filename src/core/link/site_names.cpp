@@ -96,7 +96,7 @@ std::string SiteNameList::serialize() const {
   std::string text;
   for (const auto& name : names_) {
     text += name;
-    text += '\n';
+    text += "\r\n";
   }
   return text;
 }

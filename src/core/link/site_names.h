@@ -38,7 +38,7 @@ class SiteNameList {
   // empty list and 0; another read failure leaves the list empty and returns errno.
   int load(const std::string& path);
   void parse(std::string_view text);
-  // Every name followed by a line feed.
+  // Every name followed by CR LF (a text file, like every file the program writes).
   std::string serialize() const;
   // Rewrites the file atomically. 0 or errno.
   int save(const std::string& path) const;

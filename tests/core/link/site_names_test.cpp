@@ -43,7 +43,7 @@ TEST(SiteNameList, ReadsAnyLineEndDropsBadNamesAndSorts) {
   list.parse("zeta\r\nALPHA\rBETA\n\n\r\nbad name\r\n" + std::string(16, 'L') + "\nALPHA\nB_1");
   const std::vector<std::string> expected = {"ALPHA", "BETA", "B_1", "ZETA"};
   EXPECT_EQ(list.names(), expected);
-  EXPECT_EQ(list.serialize(), "ALPHA\nBETA\nB_1\nZETA\n");
+  EXPECT_EQ(list.serialize(), "ALPHA\r\nBETA\r\nB_1\r\nZETA\r\n");
 }
 
 TEST(SiteNameList, InsertsAtTheSortedPositionAndRemoves) {
@@ -55,12 +55,12 @@ TEST(SiteNameList, InsertsAtTheSortedPositionAndRemoves) {
   EXPECT_TRUE(list.insert("_"));  // after the letters by byte value
   EXPECT_TRUE(list.insert("9"));  // before them
   EXPECT_FALSE(list.insert("C"));
-  EXPECT_EQ(list.serialize(), "9\nA\nB\nC\nD\nE\n_\n");
+  EXPECT_EQ(list.serialize(), "9\r\nA\r\nB\r\nC\r\nD\r\nE\r\n_\r\n");
   EXPECT_TRUE(list.contains("D"));
   EXPECT_TRUE(list.remove("D"));
   EXPECT_FALSE(list.remove("D"));
   EXPECT_FALSE(list.contains("D"));
-  EXPECT_EQ(list.serialize(), "9\nA\nB\nC\nE\n_\n");
+  EXPECT_EQ(list.serialize(), "9\r\nA\r\nB\r\nC\r\nE\r\n_\r\n");
 }
 
 TEST(SiteNameList, FileRoundTripAndFailures) {
@@ -74,7 +74,7 @@ TEST(SiteNameList, FileRoundTripAndFailures) {
   ASSERT_EQ(list.load(path), 0);
   ASSERT_TRUE(list.insert("MIDDLE"));
   ASSERT_EQ(list.save(path), 0);
-  EXPECT_EQ(readWholeFile(path), "MIDDLE\nNORTH\nSOUTH\n");
+  EXPECT_EQ(readWholeFile(path), "MIDDLE\r\nNORTH\r\nSOUTH\r\n");
 
   // A long list crosses the 2048-byte read blocks without losing a name.
   SiteNameList many;

@@ -1,0 +1,92 @@
+#include "link/meter_block_io.h"
+
+#include <string_view>
+
+#include "link/exchange.h"
+
+namespace tarnlux {
+namespace {
+
+// Sends a read of a reserved char variable and leaves its listing, from "char"
+// up to the line end, in `answer`.
+int receiveReservedVariable(MeterLink& link, const std::string& command, std::string_view& answer,
+                            OperationContext& ctx) {
+  int rc = sendCommand(link, command, kSendBaseTimeoutMs, ctx);
+  if (rc != kOk) return rc;
+  ReceivedText received;
+  rc = receiveUntil(link, "char", "\r", kBlockAnswerTimeoutMs, ctx, &received);
+  if (rc != kOk) return rc;
+  answer = std::string_view(link.receiveArea() + received.markerOffset,
+                            received.length - received.markerOffset);
+  return kOk;
+}
+
+int readMeterBlockText(MeterLink& link, int channel, bool verifyOnly, const MeterFacts& facts,
+                       MeterBlockStore& store, std::string_view& answer, OperationContext& ctx) {
+  int rc = receiveReservedVariable(link, meterBlockReadCommand(channel), answer, ctx);
+  if (rc != kOk) return rc;
+  rc = readMeterBlockAnswer(answer, layoutForRead(facts.meterFlags, channel), facts.alarmStorage,
+                            verifyOnly, store.state);
+  if (rc != kOk) ctx.report(kMeterBlockCorruptText, rc);
+  return rc;
+}
+
+}  // namespace
+
+int readMeterBlock(MeterLink& link, int channel, bool verifyOnly, const MeterFacts& facts,
+                   MeterBlockStore& store, OperationContext& ctx) {
+  std::string_view answer;
+  return readMeterBlockText(link, channel, verifyOnly, facts, store, answer, ctx);
+}
+
+int writeMeterBlock(MeterLink& link, int channel, const MeterFacts& facts, MeterBlockStore& store,
+                    OperationContext& ctx) {
+  std::string_view answer;
+  // Without a read the capacity is unknown and every block would count as too long.
+  if (store.state.capacity == 0) {
+    const int rc = readMeterBlockText(link, channel, true, facts, store, answer, ctx);
+    if (rc != kOk) return rc;
+  }
+
+  std::string command;
+  int rc = prepareMeterBlockWrite(channel, store.working, layoutForWrite(facts.echofluxMode),
+                                  facts.alarmStorage, store.state, command);
+  if (rc != kOk) {
+    // Only a full block is the plain capacity case; a field the block cannot
+    // carry gets its code so the screen's input can be found.
+    ctx.report(kMeterBlockTooLongText, rc == kBlockTooLong ? -1 : rc);
+    return rc;
+  }
+
+  rc = sendCommand(link, command, kSendBaseTimeoutMs, ctx);
+  if (rc != kOk) return rc;
+  rc = purgeInput(link, 5000, 3000, ctx);
+  if (rc != kOk) return rc;
+  rc = readMeterBlockText(link, channel, true, facts, store, answer, ctx);
+  if (rc != kOk) return rc;
+  if (!meterBlockWriteConfirmed(answer, store.state.lastEncoded)) {
+    ctx.report(kMeterBlockNotConfirmedText);
+    return kBlockNotConfirmed;
+  }
+  commitMeterBlockWrite(store.state, store.working);
+  return kOk;
+}
+
+int readCommandBlock(MeterLink& link, int channel, int faultBase, MeterBlockStore& store,
+                     OperationContext& ctx) {
+  std::string_view answer;
+  int rc = receiveReservedVariable(link, commandBlockReadCommand(channel), answer, ctx);
+  if (rc != kOk) return rc;
+  rc = readCommandBlockAnswer(answer, faultBase, store.state.commandSequence);
+  if (rc != kOk) ctx.report(kMeterBlockCorruptText, rc);
+  return rc;
+}
+
+int writeCommandBlock(MeterLink& link, int channel, const std::vector<std::string>& fields,
+                      MeterBlockStore& store, OperationContext& ctx) {
+  const std::string command =
+      commandBlockWriteCommand(channel, store.state.commandSequence, fields);
+  return sendCommand(link, command, kSendBaseTimeoutMs, ctx);
+}
+
+}  // namespace tarnlux

@@ -1,0 +1,75 @@
+#pragma once
+
+// The signal answers (query kinds 0 and 1): the received bursts of the two
+// transducers of a path and the line of figures that goes with them.
+
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnlux::meter {
+
+class Meter;
+struct QueryRequest;
+
+// Fault switches of the signal graph's answers (resolution digits 1 to 3).
+struct SignalFaults {
+  // One bit per variable index: its signal answers stop after the header.
+  unsigned noSignal = 0;
+  // Every signal answer carries this mistake.
+  enum class Malformed {
+    None,
+    Head,
+    Character,
+    Length,
+    TooLong,
+    Figures
+  } malformed = Malformed::None;
+};
+
+enum class SignalFaultParse { NotSignalFault, Accepted, Refused };
+
+// "no-signal=N" and "bad-signal[=head|char|length|long|figures]". Refused
+// leaves the reason in `error`.
+SignalFaultParse parseSignalFault(std::string_view name, bool hasArgument,
+                                  std::string_view argument, SignalFaults& faults,
+                                  std::string& error);
+
+// Samples per burst for a resolution digit: 1024 at 1 ("Haut"), 512 at 2,
+// 341 at 3, so the three span the same time; 256 for any other digit (the
+// identification query uses 8).
+int signalSampleCount(int resolutionDigit);
+
+// One received burst before it is encoded: signed counts, the detected
+// arrival and the correlation reference point.
+struct Burst {
+  std::vector<int> samples;
+  int marker = 0;
+  int alignment = 0;
+};
+
+struct BurstShape {
+  int samples = 1024;
+  double fineStep = 1.0;    // time of one sample, in samples of the finest resolution
+  double arrival = 300.0;   // start of the burst, in fine samples
+  double amplitude = 50.0;  // counts at the envelope's peak
+  double phase = 0.0;       // of the carrier, radians
+  bool envelope = false;    // the magnitude (kind 1) instead of the carrier (kind 0)
+};
+
+// Noise, then a few carrier cycles under a rising and decaying envelope.
+Burst makeBurst(const BurstShape& shape, std::mt19937& random);
+
+// The line the answer carries: marker (3 hexadecimal digits), alignment (3),
+// first sample as a signed byte (2), then one character per further sample
+// whose code minus 80 is the step (-47 to +47, codes 33 to 127). A step the
+// line cannot carry is spread over the next samples.
+std::string encodeBurst(const Burst& burst);
+
+// The lines after the header: burst A (upstream), burst B (downstream), the
+// figures; or none for an index under the no-signal fault.
+std::vector<std::string> signalAnswerLines(Meter& meter, const QueryRequest& request,
+                                           const SignalFaults& faults);
+
+}  // namespace tarnlux::meter
