@@ -142,18 +142,19 @@ class MainFrameTest : public QObject {
   void commandsWithoutScreenAreGreyedAndHarmless() {
     QVERIFY(frame_->commandAction(kCmdCommunications)->isEnabled());
     QVERIFY(frame_->commandAction(kCmdAbout)->isEnabled());
-    QVERIFY(!frame_->commandAction(kCmdSignalGraph)->isEnabled());
+    QVERIFY(!frame_->commandAction(kCmdTrendGraph)->isEnabled());
     QVERIFY(!frame_->commandAction(kCmdReportGenerator)->isEnabled());
-    // No connect screen yet: nothing to do, nothing happens.
+    // Without a connect screen the command has nothing to do, and nothing happens.
+    frame_->setConnectScreen({});
     QVERIFY(!frame_->commandAction(kCmdConnect)->isEnabled());
-    frame_->runCommand(kCmdSignalGraph);
+    frame_->runCommand(kCmdTrendGraph);
     frame_->runCommand(kCmdConnect);
     QVERIFY(!app_->connected);
 
     bool ran = false;
-    frame_->setCommandHandler(kCmdSignalGraph, [&] { ran = true; });
-    QVERIFY(frame_->commandAction(kCmdSignalGraph)->isEnabled());
-    frame_->commandAction(kCmdSignalGraph)->trigger();
+    frame_->setCommandHandler(kCmdTrendGraph, [&] { ran = true; });
+    QVERIFY(frame_->commandAction(kCmdTrendGraph)->isEnabled());
+    frame_->commandAction(kCmdTrendGraph)->trigger();
     QVERIFY(ran);
   }
 

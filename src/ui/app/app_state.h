@@ -5,6 +5,7 @@
 #include "common/paths.h"
 #include "link/comm_settings.h"
 #include "link/link_settings.h"
+#include "link/meter_block_io.h"
 #include "link/meter_facts.h"
 #include "link/transport.h"
 
@@ -37,6 +38,9 @@ struct AppState {
   // What the connect screen learnt about the meter (memory block, alarm
   // storage, multi-path mode...).
   MeterFacts meter;
+  // The memory block of the connected channel: the limits and the meter
+  // information the set-up screens edit and the grading uses.
+  MeterBlockStore block;
 
   static const SerialPortScanner& defaultScanner();
 };

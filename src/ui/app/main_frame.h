@@ -38,7 +38,10 @@ class CMainFrame : public QMainWindow {
   // (memory block, alarm storage) and leaves the link open; true when it ended
   // with OK. Until one is set the connect command does nothing.
   using ConnectScreen = std::function<bool(CMainFrame& frame)>;
-  void setConnectScreen(ConnectScreen screen) { connectScreen_ = std::move(screen); }
+  void setConnectScreen(ConnectScreen screen) {
+    connectScreen_ = std::move(screen);
+    updateCommandStates();
+  }
 
   ReportGeneratorHost& reportGenerator() { return *reportHost_; }
 

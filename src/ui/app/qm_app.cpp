@@ -7,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "app/main_frame.h"
+#include "calc/calc_sessions.h"
 #include "common/version.h"
 #include "link/comm_settings.h"
 
@@ -43,7 +44,8 @@ bool CQmApp::initInstance() {
 
   AppState& app = AppState::instance();
   loadLinkSettings(app.settingsPath(), app.linkSettings, *app.portScanner);
-  // The calculators read their remembered settings here, after the link's.
+  // The calculators' remembered settings, after the link's.
+  loadCalculatorSettings(app.settingsPath());
 
   frame_->refreshStatusBar();
   return true;

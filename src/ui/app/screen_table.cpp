@@ -1,5 +1,9 @@
 #include "app/commands.h"
 #include "app/main_frame.h"
+#include "calc/aga8_screen.h"
+#include "calc/energy_screen.h"
+#include "graph/siggraph.h"
+#include "link/connect2.h"
 #include "link/setupcom.h"
 
 namespace tarnlux::ui {
@@ -12,6 +16,19 @@ void installScreens(CMainFrame& frame) {
   frame.setCommandHandler(kCmdCommunications, [&frame] {
     SETUPCOM screen(frame.app(), &frame);
     screen.exec();
+  });
+  frame.setCommandHandler(kCmdAga8, [&frame] {
+    AGA8 screen(frame.app(), &frame);
+    screen.exec();
+  });
+  frame.setCommandHandler(kCmdEnergyCalculator, [&frame] {
+    EnrgCalc screen(frame.app(), &frame);
+    screen.exec();
+  });
+  frame.setCommandHandler(kCmdSignalGraph, [&frame] { openSignalGraph(frame.app(), &frame); });
+  frame.setConnectScreen([](CMainFrame& owner) -> bool {
+    connect2 screen(owner.app(), &owner);
+    return screen.exec() == QDialog::Accepted;
   });
 }
 
