@@ -79,7 +79,7 @@ std::string formatDecimal(double value, int maxSignificant) {
   if (!std::isfinite(value) || value == 0.0) return "0";
   if (maxSignificant > 15) maxSignificant = 15;
   for (int digits = maxSignificant; digits >= 1; --digits) {
-    char buffer[64];
+    char buffer[384];  // room for any double in %g, which the compiler cannot bound
     std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
     std::string text = normaliseExponent(buffer);
     if (text == "-0") continue;

@@ -1,5 +1,7 @@
 #include "app/qm_app.h"
 
+#include <clocale>
+
 #include <QCommandLineParser>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -13,7 +15,12 @@
 
 namespace tarnlux::ui {
 
-CQmApp::CQmApp(int& argc, char** argv) : QApplication(argc, argv) {}
+CQmApp::CQmApp(int& argc, char** argv) : QApplication(argc, argv) {
+  // Qt adopts the user's locale for the C library too. Core writes numbers
+  // with printf-style formats into logs, set-up files and meter commands,
+  // which must keep a decimal point whatever the desktop's language.
+  std::setlocale(LC_NUMERIC, "C");
+}
 
 CQmApp::~CQmApp() = default;
 
