@@ -94,7 +94,12 @@ bool isVariableName(const std::string& name) {
 const char* usageLine() {
   return "Usage: tarnlux-cli [--dir DIR] [--link LINK] [--quiet] [--quiet-ms N] "
          "probe | read TYPE NAME INDEX | send TEXT | identify [--channel N] |\n"
-         "       signal [--channel N] [--envelope] [--resolution haut|moyen|bas] [--nulltrack]";
+         "       signal [--channel N] [--envelope] [--resolution haut|moyen|bas] [--nulltrack] |\n"
+         "       block read [--channel N] | block write [--channel N] [--password PW] KEY=VALUE... |\n"
+         "       aga8 (--comp NAME=PERCENT,... | --setup FILE) --pressure PA --temperature K\n"
+         "            --base-pressure PA --base-temperature K [--table --max-pressure PA --max-temperature K] |\n"
+         "       energy --flow N --supply T --return T [--prefix P] [--volume V] [--time T]\n"
+         "            [--temperature-unit U] [--rate-unit U] [--liquid L] [--location L] [--service S]";
 }
 
 const char* helpText() {
@@ -111,14 +116,29 @@ const char* helpText() {
          "  identify [--channel N]   connect as the program does (capabilities, identification,\n"
          "                           every channel's status, configuration, memory block) and\n"
          "                           print what was learnt as key=value lines: meter_flags (hex),\n"
-         "                           type, version, gas, memory_block, multi_path, alarm_storage,\n"
-         "                           extended_diagnostics, echoflux, metric, channel (1-4, empty on\n"
-         "                           a multi-path meter), id, site_id, channel_failures (hex),\n"
-         "                           block (0 or the code of the block read, empty without one),\n"
-         "                           site_name, and the limits of the block as\n"
-         "                           limit.NAME=WARNING,FAIL.\n"
+         "                           version, type, gas, memory_block, multipath, alarm_storage,\n"
+         "                           echoflux, extended_diagnostics, metric, channel (1-4, empty\n"
+         "                           on a multi-path meter), id, site_id, location,\n"
+         "                           channel_failures (hex), block (0 or the code of the block\n"
+         "                           read, empty without one), and the limits in force as\n"
+         "                           limit.NAME.warning and limit.NAME.fail.\n"
          "                           --channel N (1-4) picks the channel when the meter has several;\n"
          "                           without it such a meter is a usage error (status 2)\n"
+         "  block read [--channel N] connect as identify does and print every field of the memory\n"
+         "                           block as key=value lines: channel, layout (transit_time or\n"
+         "                           echoflux), capacity, generation, text (the block as read),\n"
+         "                           limit.NAME.warning, limit.NAME.fail, location,\n"
+         "                           spool_part_number, spool_serial_number, manufacture_date,\n"
+         "                           flowmeter_part_number, flowmeter_serial_number,\n"
+         "                           last_report_date, last_report_time\n"
+         "  block write [--channel N] [--password PW] KEY=VALUE...\n"
+         "                           connect, check the meter password (PW; a protected meter\n"
+         "                           without it fails), set the fields named as block read prints\n"
+         "                           them (limits and texts) on the block the meter holds, write\n"
+         "                           it, read it back, and print the text sent as one line\n"
+         "                           sent=TEXT (no final carriage return, control characters and\n"
+         "                           \\ as \\xHH). An unknown key or a bad value is a usage error\n"
+         "                           (status 2)\n"
          "  signal [--channel N] [--envelope] [--resolution haut|moyen|bas] [--nulltrack]\n"
          "                           connect as identify does, ask once for the received signal of\n"
          "                           channel N (default: the connected channel, else the first\n"
@@ -127,6 +147,48 @@ const char* helpText() {
          "                           bursts (a upstream, b downstream). --envelope asks for the\n"
          "                           envelope, --resolution for fewer samples (default haut),\n"
          "                           --nulltrack for the channel's NullTrack signal\n"
+         "\n"
+         "Calculators (no meter needed; their options come after the verb):\n"
+         "  aga8                     gas properties at one point. Composition by --comp, a comma\n"
+         "                           list of NAME=PERCENT with NAME one of helium, hydrogen,\n"
+         "                           nitrogen, co2, h2s, methane, ethane, propane, ibutane, nbutane,\n"
+         "                           ipentane, npentane, nhexane, nheptane, noctane, nnonane,\n"
+         "                           ndecane, argon, water, co, o2 (missing ones count 0; the total\n"
+         "                           must be 100 +/- 0.01), or by --setup FILE.cpf (composition and\n"
+         "                           conditions of a saved set-up; options given override its\n"
+         "                           conditions, its table flag is not used).\n"
+         "                           --pressure PA, --base-pressure PA: absolute, in Pa;\n"
+         "                           --temperature K, --base-temperature K: in K.\n"
+         "                           Prints key=value lines (numbers as %.17g): status (9000 on\n"
+         "                           success, else the failure code), zb, zf, fpv, db, df (mol/dm3),\n"
+         "                           rhob, rhof (kg/m3), rd_ideal, rd_real, molar_mass (g/mol),\n"
+         "                           ho, h (J/kg), s, cpi, cp, cv (J/(kg K)), k, kappa,\n"
+         "                           sound_speed (m/s), cstar. A failed calculation still prints\n"
+         "                           them, with status 1 and \"Echec calcul. Code erreur - CODE\".\n"
+         "  aga8 --table --max-pressure PA --max-temperature K ...\n"
+         "                           the 10 x 10 grid from --pressure and --temperature (the\n"
+         "                           minima) to the maxima in 9 equal steps: the header line\n"
+         "                           pressure,temperature,zf,rhof then one line per point (Pa, K,\n"
+         "                           Zf, kg/m3), temperature in the outer loop. A failing point\n"
+         "                           ends the table after the points before it (status 1)\n"
+         "  energy                   the energy flow calculator. Fields: --flow N (in the flow\n"
+         "                           unit), --supply T and --return T (in the temperature unit).\n"
+         "                           Lists, the texts exactly as the screen shows them, first one\n"
+         "                           by default: --prefix none|Kilo|Mega, --volume \"Gallons\"|\n"
+         "                           \"Litres\"|\"Pieds cube\"|\"Metres cube\"|\"Pouces cube\",\n"
+         "                           --time S|MIN|H|J, --temperature-unit \"deg C\"|\"deg F\",\n"
+         "                           --rate-unit \"BTU / h\"|\"BTU / min\"|\"BTU / j\"|Tonnes|Watts|\n"
+         "                           Kilowatts|\"Calories / min\", --liquid Eau|\"10 % d'ethylene\n"
+         "                           glycol\"|...|\"50 % d'ethylene glycol\"|\"Chlorure de calcium\",\n"
+         "                           --location Aller|Retour, --service Chauffage|Refroidissement.\n"
+         "                           Prints the results page as key=value lines (numbers as %.17g,\n"
+         "                           at full precision): temperature_difference,\n"
+         "                           temperature_difference_unit, density, density_unit, mass_flow,\n"
+         "                           mass_flow_unit (the four empty for a glycol or the brine),\n"
+         "                           energy_rate (negative for cooling), energy_rate_unit,\n"
+         "                           rtd_supply, rtd_return (Pt1000, Ohms)\n"
+         "  An input the screen would refuse (missing, not a number, out of range, a composition\n"
+         "  total off 100 %) is a usage error: the screen's message on stderr, status 2.\n"
          "\n"
          "Options:\n"
          "  --dir DIR                program directory holding qm.cfg (default: working directory)\n"
@@ -204,6 +266,16 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
       out = args[++i];
       return true;
     };
+    if (positional.empty() && (arg == "aga8" || arg == "energy")) {
+      // The calculators parse their own options, all after the verb.
+      if (options.channel >= 0 || options.password || !signalOption.empty()) {
+        error = "--channel, --password and the signal options do not apply to " + arg;
+        return false;
+      }
+      options.verb = arg == "aga8" ? Verb::Aga8 : Verb::Energy;
+      options.calcArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+      return true;
+    }
     if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
       positional.push_back(arg);
       continue;
@@ -239,6 +311,10 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
         return false;
       }
       options.channel = static_cast<int>(channel) - 1;
+    } else if (arg == "--password") {
+      std::string text;
+      if (!value(text)) return false;
+      options.password = text;
     } else if (arg == "--envelope") {
       options.envelope = true;
       signalOption = arg;
@@ -325,6 +401,39 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
       return false;
     }
     options.verb = Verb::Signal;
+  } else if (verb == "block") {
+    if (positional.size() >= 2 && positional[1] == "read") {
+      if (positional.size() != 2) {
+        error = "block read takes no arguments";
+        return false;
+      }
+      options.verb = Verb::BlockRead;
+    } else if (positional.size() >= 2 && positional[1] == "write") {
+      if (positional.size() == 2) {
+        error = "block write needs KEY=VALUE";
+        return false;
+      }
+      for (std::size_t i = 2; i < positional.size(); ++i) {
+        const std::string& item = positional[i];
+        const std::size_t equals = item.find('=');
+        if (equals == std::string::npos || equals == 0) {
+          error = "block write: not KEY=VALUE: " + item;
+          return false;
+        }
+        const std::string key = item.substr(0, equals);
+        for (const auto& given : options.assignments) {
+          if (given.first == key) {
+            error = "block write: " + key + " given twice";
+            return false;
+          }
+        }
+        options.assignments.emplace_back(key, item.substr(equals + 1));
+      }
+      options.verb = Verb::BlockWrite;
+    } else {
+      error = "block needs read or write";
+      return false;
+    }
   } else {
     error = "unknown verb " + verb;
     return false;
@@ -333,8 +442,13 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
     error = signalOption + " applies to signal";
     return false;
   }
-  if (options.channel >= 0 && options.verb != Verb::Identify && options.verb != Verb::Signal) {
-    error = "--channel applies to identify and signal";
+  if (options.channel >= 0 && options.verb != Verb::Identify && options.verb != Verb::Signal &&
+      options.verb != Verb::BlockRead && options.verb != Verb::BlockWrite) {
+    error = "--channel applies to identify, signal and block";
+    return false;
+  }
+  if (options.password && options.verb != Verb::BlockWrite) {
+    error = "--password applies to block write";
     return false;
   }
   return true;

@@ -2,13 +2,14 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "link/link_settings.h"
 
 namespace tarnlux::cli {
 
-enum class Verb { None, Help, Version, Probe, Read, Send, Identify, Signal };
+enum class Verb { None, Help, Version, Probe, Read, Send, Identify, Signal, BlockRead, BlockWrite, Aga8, Energy };
 
 enum class ReadType { Unsigned, Int, Short, Double, Text, Id };
 
@@ -22,10 +23,15 @@ struct Options {
   std::string name;                    // read: variable name
   int index = 0;                       // read: channel or path index
   std::string text;                    // send: the command without its "\r"
-  int channel = -1;                    // identify, signal --channel: 0..3, -1 when not given
+  int channel = -1;                    // identify, signal, block --channel: 0..3, -1 when not given
   bool envelope = false;               // signal --envelope
   int resolution = 1;                  // signal --resolution: 1 haut, 2 moyen, 3 bas
   bool nullTrack = false;              // signal --nulltrack
+  std::optional<std::string> password; // block write --password
+  // block write: KEY=VALUE in command-line order, each key once.
+  std::vector<std::pair<std::string, std::string>> assignments;
+  // aga8, energy: every argument after the verb; the calculators parse their own.
+  std::vector<std::string> calcArgs;
 };
 
 // Parses the command line (argv without the program name). On a usage error

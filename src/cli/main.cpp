@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "block_verb.h"
+#include "calc_verbs.h"
 #include "cli_options.h"
 #include "common/op_context.h"
 #include "common/paths.h"
@@ -101,85 +103,24 @@ int runSend(MeterLink& link, const cli::Options& options, OperationContext& ctx)
   return received == kTimeout ? kOk : received;
 }
 
-void printLimit(const char* name, const IntLimitPair& pair) {
-  std::printf("limit.%s=%d,%d\n", name, static_cast<int>(pair.warning), static_cast<int>(pair.fail));
-}
-
-void printLimit(const char* name, const RealLimitPair& pair) {
-  std::printf("limit.%s=%s,%s\n", name, formatBlockDecimal(pair.warning).c_str(),
-              formatBlockDecimal(pair.fail).c_str());
-}
-
-// The limits of the layout the block of the connected channel uses.
-void printLimits(const PassFailLimits& limits, bool echoflux) {
-  if (!echoflux) {
-    const TransitTimeLimits& t = limits.transitTime;
-    printLimit("alc", t.alc);
-    printLimit("snr", t.snr);
-    printLimit("correlation_quality", t.correlationQuality);
-    printLimit("adc", t.adcBuffer);
-    printLimit("accepted", t.accepted);
-    printLimit("envelope", t.envelopeChange);
-    printLimit("nulltrack_alc", t.nullTrackAlc);
-    printLimit("nulltrack_delta_time", t.nullTrackDeltaTime);
-    printLimit("flow_velocity_diff", t.flowVelocityDiff);
-    printLimit("sound_speed_diff", t.soundSpeedDiff);
-    return;
-  }
-  const EchofluxLimits& e = limits.echoflux;
-  printLimit("signal_strength", e.signalStrength);
-  printLimit("low_doppler", e.lowDoppler);
-  printLimit("low_range_upper", e.lowRangeUpper);
-  printLimit("high_range_upper", e.highRangeUpper);
-  printLimit("liquid_low", e.liquidLow);
-  printLimit("liquid_high", e.liquidHigh);
-  printLimit("slurry_low", e.slurryLow);
-  printLimit("slurry_high", e.slurryHigh);
-  printLimit("noise_low", e.noiseLow);
-  printLimit("noise_high", e.noiseHigh);
-  printLimit("fft_peak", e.fftPeak);
-  printLimit("flow_velocity", e.flowVelocity);
-}
-
 // Exit status of identify: 0, 1 failure, 2 when the channel could not be chosen.
 int runIdentify(const LinkSettings& settings, const cli::Options& options, OperationContext& ctx) {
-  MeterLink link;
-  MeterFacts facts;
-  MeterBlockStore block;
-  ConnectOutcome outcome;
-  bool usageProblem = false;
-  const ChooseChannel choose = [&](unsigned selectable) {
-    std::string choices;
-    for (int n = 0; n < 4; ++n) {
-      if ((selectable >> n & 1u) == 0) continue;
-      if (!choices.empty()) choices += ",";
-      choices += std::to_string(n + 1);
-    }
-    if (options.channel < 0) {
-      std::fprintf(stderr, "tarnlux-cli: choose a channel with --channel (%s)\n", choices.c_str());
-    } else if ((selectable >> options.channel & 1u) == 0) {
-      std::fprintf(stderr, "tarnlux-cli: channel %d is not available (%s)\n", options.channel + 1,
-                   choices.c_str());
-    } else {
-      return options.channel;
-    }
-    usageProblem = true;
-    return static_cast<int>(kCancelled);
-  };
-
-  const int result = connectToMeter(link, settings, facts, block, choose, outcome, ctx);
-  if (result != kOk) return usageProblem ? 2 : 1;
+  cli::Connection c;
+  const int status = cli::connectForVerb(settings, options, ctx, c);
+  if (status != 0) return status;
+  const MeterFacts& facts = c.facts;
 
   std::printf("meter_flags=0x%05X\n", static_cast<unsigned>(facts.meterFlags));
-  std::printf("type=%s\n", facts.typeText.c_str());
   std::printf("version=%s\n", facts.versionText.c_str());
+  std::printf("type=%s\n", facts.typeText.c_str());
   std::printf("gas=%d\n", facts.gasMeter ? 1 : 0);
   std::printf("memory_block=%d\n", facts.memoryBlock ? 1 : 0);
-  std::printf("multi_path=%d\n", facts.multiPath ? 1 : 0);
+  std::printf("multipath=%d\n", facts.multiPath ? 1 : 0);
   std::printf("alarm_storage=%d\n", facts.alarmStorage ? 1 : 0);
-  std::printf("extended_diagnostics=%d\n", facts.extendedDiagnostics ? 1 : 0);
   std::printf("echoflux=%d\n", facts.echofluxMode ? 1 : 0);
+  std::printf("extended_diagnostics=%d\n", facts.extendedDiagnostics ? 1 : 0);
   std::printf("metric=%d\n", facts.metricUnits ? 1 : 0);
+  // A multi-path meter measures on its site, not on a chosen channel.
   if (facts.selectedChannel >= 0) {
     std::printf("channel=%d\n", facts.selectedChannel + 1);
     std::printf("id=%s\n", facts.channelIdDisplay[static_cast<std::size_t>(facts.selectedChannel)].c_str());
@@ -188,21 +129,16 @@ int runIdentify(const LinkSettings& settings, const cli::Options& options, Opera
     std::printf("id=\n");
   }
   std::printf("site_id=%s\n", facts.siteIdDisplay.c_str());
+  std::printf("location=%s\n", facts.locationName.c_str());
   std::printf("channel_failures=0x%02X\n", static_cast<unsigned>(facts.channelFailures));
-  if (outcome.blockRead) {
-    std::printf("block=%d\n", outcome.blockReadResult);
+  if (c.outcome.blockRead) {
+    std::printf("block=%d\n", c.outcome.blockReadResult);
   } else {
     std::printf("block=\n");
   }
-  std::printf("site_name=%s\n", facts.locationName.c_str());
-  printLimits(block.state.block.limits,
-              layoutForRead(facts.meterFlags, facts.blockChannel()) == MeterBlockLayout::Echoflux);
+  cli::printBlockLimits(c.block.state.block.limits,
+                        layoutForRead(facts.meterFlags, facts.blockChannel()));
   std::fflush(stdout);
-
-  OperationContext closing = ctx;
-  closing.quiet = true;
-  closing.cancelFlag = nullptr;
-  link.closeLink(false, closing);
   return 0;
 }
 
@@ -226,6 +162,8 @@ int run(const cli::Options& options) {
 
   if (options.verb == cli::Verb::Identify) return runIdentify(settings, options, ctx);
   if (options.verb == cli::Verb::Signal) return cli::runSignal(settings, options, ctx);
+  if (options.verb == cli::Verb::BlockRead) return cli::runBlockRead(settings, options, ctx);
+  if (options.verb == cli::Verb::BlockWrite) return cli::runBlockWrite(settings, options, ctx);
 
   auto link = std::make_unique<MeterLink>();
   int result = link->openLink(settings, false, 5000, ctx);
@@ -269,6 +207,9 @@ int main(int argc, char** argv) {
     std::printf("tarnlux-cli %s\n", kProgramVersion);
     return 0;
   }
+  // The calculators need no link or settings file.
+  if (options.verb == cli::Verb::Aga8) return cli::runAga8(options.calcArgs, options.quiet);
+  if (options.verb == cli::Verb::Energy) return cli::runEnergy(options.calcArgs, options.quiet);
   installInterruptHandler();
   return run(options);
 }

@@ -140,7 +140,7 @@ TEST_F(Connect, MultiPathGasMeterUsesTheSiteSlotWithoutAChoice) {
   EXPECT_TRUE(facts.multiPath);
   EXPECT_TRUE(facts.gasMeter);
   EXPECT_TRUE(facts.metricUnits);
-  EXPECT_FALSE(facts.alarmStorage) << "3.02.00M predates x.04.00";
+  EXPECT_TRUE(facts.alarmStorage) << "3.04.02M has the block's head and tail";
   EXPECT_EQ(facts.selectedChannel, -1);
   EXPECT_EQ(facts.blockChannel(), 4);
   EXPECT_EQ(facts.siteIdRaw, "GAS4SITE");

@@ -15,7 +15,7 @@ using namespace tarnlux::meter;
 namespace {
 
 TEST(Profiles, ShippedProfilesLoadWithEveryVariableTheProgramReads) {
-  for (const char* name : {"liquid1", "gas4", "legacy", "dual2"}) {
+  for (const char* name : {"liquid1", "gas4", "echoflux", "old", "twochannel", "legacy", "dual2"}) {
     SCOPED_TRACE(name);
     Profile p;
     std::string error;
@@ -33,7 +33,16 @@ TEST(Profiles, ShippedProfilesLoadWithEveryVariableTheProgramReads) {
     // The memory block fits the largest block the program writes.
     EXPECT_GE(meter.cv().find("qmmem")->size, 480u);
     EXPECT_EQ(meter.cv().find("dens_grid")->size, 100u);
-    EXPECT_EQ(meter.cv().find("pw")->texts[0], "        ") << "no password";
+    // Blank on every meter but the protected gas4.
+    EXPECT_EQ(meter.cv().find("pw")->size, 8u);
+    EXPECT_EQ(meter.cv().find("pw")->texts[4], p.name == "gas4" ? "GAS4PASS" : "        ");
+    // The reserved blocks start empty: all fill characters, so the first read
+    // finds no head and no fields.
+    for (const char* block : {"qmmem", "qmcmd"}) {
+      const auto* v = meter.cv().find(block);
+      EXPECT_EQ(v->type, VarType::Char) << block;
+      EXPECT_EQ(v->texts[0], std::string(v->size, '~')) << block;
+    }
     const auto make = meter.cv().number("make_state", 0, 0);
     EXPECT_TRUE(make >= 1 && make <= 21);
   }
@@ -58,6 +67,48 @@ TEST(Profiles, DefaultIsASinglePathLiquidMeterAndGas4AMultiPathGasMeter) {
   EXPECT_EQ(static_cast<unsigned>(meter.cv().number("abar", site, 0)) & 0x10, 0x10u);
 }
 
+// The roles the profiles play in the tests; a profile edited out of its role
+// would leave those tests passing for the wrong reason.
+TEST(Profiles, EachNamedMeterHasTheCapabilitiesOfItsRole) {
+  auto load = [](const char* name) {
+    Profile p;
+    std::string error;
+    EXPECT_TRUE(loadProfile(name, p, error)) << error;
+    return p;
+  };
+  auto nibble = [](const Profile& p, int shift) { return (p.capabilities >> shift) & 0xFu; };
+
+  const Profile gas = load("gas4");
+  EXPECT_TRUE(gas.memoryBlock);
+  EXPECT_GE(gas.versionText.substr(2), "04.00") << "alarm storage from x.04.00";
+  EXPECT_NE(nibble(gas, 8), 0u) << "NullTrack on some paths";
+  EXPECT_EQ(nibble(gas, 8) & ~nibble(gas, 4), 0u) << "only on transit-time paths";
+  EXPECT_NE(gas.capabilities & 0x8u, 0u) << "NullTrack needs the extended channel state";
+
+  const Profile echo = load("echoflux");
+  EXPECT_TRUE(echo.memoryBlock);
+  EXPECT_EQ(nibble(echo, 12), 1u);
+  EXPECT_EQ(nibble(echo, 4), 0u) << "one channel: connects without a choice";
+  EXPECT_GE(echo.versionText, "3.02.00M") << "the version must allow the Echoflux mode";
+
+  const Profile old = load("old");
+  EXPECT_EQ(old.versionText, "3.01.06E");
+  EXPECT_FALSE(old.memoryBlock);
+
+  const Profile two = load("twochannel");
+  EXPECT_TRUE(two.memoryBlock);
+  EXPECT_FALSE(two.gas());
+  EXPECT_EQ(nibble(two, 4), 0x3u);
+  EXPECT_EQ(nibble(two, 12), 0u);
+  Meter meter(two, 1);
+  EXPECT_NE(meter.cv().text("id", 0), meter.cv().text("id", 1));
+  EXPECT_EQ(static_cast<unsigned>(meter.cv().number("abar", 1, 0)) & 0x10, 0x10u) << "both measure";
+
+  const Profile liquid = load("liquid1");
+  EXPECT_TRUE(liquid.memoryBlock) << "extended diagnostics come with the memory block";
+  EXPECT_EQ(nibble(liquid, 4) | nibble(liquid, 12), 1u);
+}
+
 std::vector<std::string> fieldsOf(const std::string& line) {
   std::vector<std::string> fields;
   std::size_t start = 0;
@@ -70,7 +121,7 @@ std::vector<std::string> fieldsOf(const std::string& line) {
 
 // Kinds 3, 4 and 5 as docs/meter-answers.md lays them out.
 TEST(Profiles, SiteAnswersFollowTheDocumentedLayouts) {
-  for (const char* name : {"liquid1", "gas4", "dual2"}) {
+  for (const char* name : {"liquid1", "gas4", "dual2", "echoflux", "twochannel"}) {
     SCOPED_TRACE(name);
     Profile p;
     std::string error;

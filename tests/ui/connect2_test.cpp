@@ -411,7 +411,7 @@ class Connect2Test : public QObject {
     QVERIFY(app_->meter.multiPath);
     QVERIFY(app_->meter.gasMeter);
     QVERIFY(app_->meter.memoryBlock);
-    QVERIFY(!app_->meter.alarmStorage);
+    QVERIFY(app_->meter.alarmStorage);
     typeName(*screen, "GAS_SITE");
     child<QPushButton>(*screen, "ok")->click();
     QCOMPARE(screen->result(), int(QDialog::Accepted));

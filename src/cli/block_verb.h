@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "cli_options.h"
+#include "common/op_context.h"
+#include "link/connect.h"
+#include "link/link_settings.h"
+#include "link/meter_block.h"
+
+namespace tarnlux::cli {
+
+// A connect as the program runs it, for the verbs that need the meter facts.
+struct Connection {
+  MeterLink link;
+  MeterFacts facts;
+  MeterBlockStore block;
+  ConnectOutcome outcome;
+
+  ~Connection();
+};
+
+// Connects; a meter with several channels takes --channel. 0, 1 (the failure
+// already reported) or 2 (no channel given, or one the meter does not offer).
+int connectForVerb(const LinkSettings& settings, const Options& options, OperationContext& ctx,
+                   Connection& connection);
+
+// "limit.NAME.warning=W" and "limit.NAME.fail=F" for every pair of the layout.
+void printBlockLimits(const PassFailLimits& limits, MeterBlockLayout layout);
+
+// Sets one field named as "block read" prints it. An integer takes decimal
+// digits only, a decimal digits and one point (at most six decimals, as the
+// block carries them); a text what the block can carry, the location the site
+// name rule (upper case). Returns 0, 1 for a key unknown in `layout`, or 2 for
+// a bad value, with the reason in `error`.
+int setBlockField(MeterBlockFields& fields, MeterBlockLayout layout, const std::string& key,
+                  const std::string& value, std::string& error);
+
+// Control characters and "\" as "\xHH", so a block text stays on one line.
+std::string escapedText(std::string_view text);
+
+// "block read" and "block write": exit status 0, 1 (failure, its text on
+// stderr) or 2 (usage).
+int runBlockRead(const LinkSettings& settings, const Options& options, OperationContext& ctx);
+int runBlockWrite(const LinkSettings& settings, const Options& options, OperationContext& ctx);
+
+}  // namespace tarnlux::cli
