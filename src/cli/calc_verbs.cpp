@@ -387,7 +387,8 @@ int runEnergy(const std::vector<std::string>& args, bool quiet) {
   entries.set.fill(true);
   const EnergyResults r = energyCalculate(entries, choices);
   // The unit column exactly as the page writes it.
-  const ResultsGrid& grid = energyResultsPage(r, choices).grids.front();
+  const ResultsPage page = energyResultsPage(r, choices);
+  const ResultsGrid& grid = page.grids.front();
   auto unit = [&grid](int row) { return grid.text(row, 2); };
 
   const int volume = choices.volumeUnit();
