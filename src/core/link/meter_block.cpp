@@ -5,17 +5,10 @@
 #include <cstdio>
 #include <system_error>
 
+#include "common/hex.h"
+
 namespace tarnlux {
 namespace {
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 bool isAlphanumeric(char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');

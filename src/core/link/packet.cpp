@@ -3,16 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/hex.h"
+
 namespace tarnlux {
 
 namespace {
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 // Two hexadecimal digits at `at`, or -1.
 int hexByte(std::string_view text, std::size_t at) {

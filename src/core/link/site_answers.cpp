@@ -1,5 +1,6 @@
 #include "link/site_answers.h"
 
+#include "common/hex.h"
 #include "link/site_answers_fields.h"
 
 namespace tarnlux {
@@ -10,15 +11,6 @@ using answer_fields::skipBlanks;
 using answer_fields::splitFields;
 
 namespace {
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 

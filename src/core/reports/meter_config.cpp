@@ -1,5 +1,6 @@
 #include "reports/meter_config.h"
 
+#include "common/hex.h"
 #include "link/site_answers_fields.h"
 
 namespace tarnlux {
@@ -12,13 +13,6 @@ namespace {
 
 constexpr int kConfigKind = 5;
 constexpr int kConfigSubCode = 0;
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 std::vector<std::string_view> answerLines(std::string_view answer) {
   const std::size_t end = answer.find_first_of(std::string_view("\0\x03", 2));
