@@ -65,9 +65,22 @@ bool parseFaults(std::string_view list, FaultSet& faults, std::string& error) {
       }
       unsigned& mask = name == "not-measuring" ? faults.notMeasuring : faults.nullTrackFailing;
       mask |= 1u << static_cast<unsigned>(*index);
+    } else if (name == "units-change") {
+      const std::optional<double> n = hasArg ? parseInteger(arg, 1, 1000000) : std::nullopt;
+      if (!n) {
+        error = "fault units-change=N needs N from 1 to 1000000";
+        return false;
+      }
+      faults.unitsChangeAfter = static_cast<int>(*n);
     } else if (name == "short-block") {
       if (!noArg()) return false;
       faults.shortBlock = true;
+    } else if (name == "table-short" || name == "table-off") {
+      if (!hasArg || arg.empty()) {
+        error = "fault " + std::string(name) + "=NAME needs an array name";
+        return false;
+      }
+      (name == "table-short" ? faults.tableShort : faults.tableOff).emplace_back(arg);
     } else if (name == "menu") {
       if (!noArg()) return false;
       faults.menu = true;

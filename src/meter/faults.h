@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "signal_burst.h"
 
@@ -22,6 +23,14 @@ struct FaultSet {
   unsigned nullTrackFailing = 0;  // status word "abar" without its NullTrack bit 0x02
   bool shortBlock = false;        // the memory block is listed one character short
   SignalFaults signal;            // signal answers without data, or malformed
+  // After this many diagnostic queries ("qg" kinds 0 and 2 with sub-code 8)
+  // the meter switches its velocity units (metric <-> English); 0 = never.
+  int unitsChangeAfter = 0;
+  // Numeric arrays (the AGA8 table's temp_grid, dens_grid...) whose whole
+  // listing omits its last value, or shows its first value off in the sixth
+  // significant digit.
+  std::vector<std::string> tableShort;
+  std::vector<std::string> tableOff;
 };
 
 // Adds the comma-separated fault names of `list` to `faults`. False with a

@@ -1,5 +1,6 @@
 #include "meter.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "number_text.h"
@@ -30,7 +31,7 @@ int hexValue(char c) {
 }  // namespace
 
 Meter::Meter(const Profile& profile, std::uint32_t seed, WallClock clock)
-    : profile_(profile), random_(seed), clock_(std::move(clock)) {
+    : profile_(profile), random_(seed), clock_(std::move(clock)), diagnostics_(seed) {
   if (!clock_) clock_ = [] { return std::time(nullptr); };
   for (const Variable& v : profile_.cvVariables) cv_.define(v);
   for (const Variable& v : profile_.qmVariables) qm_.define(v);
@@ -45,7 +46,18 @@ void Meter::applyStateFaults(const FaultSet& faults) {
       status->numbers[static_cast<std::size_t>(i)][0] = word;
     }
   }
+  // A path that does not measure is searching for its signal and accepts nothing.
+  for (int i = 0; i < kIndexCount; ++i) {
+    if ((faults.notMeasuring >> i & 1u) == 0) continue;
+    for (const auto& [name, value] : {std::pair{"make_state", 3.0}, std::pair{"accept", 0.0}}) {
+      Variable* v = cv_.find(name);
+      if (v != nullptr && v->type != VarType::Char) v->numbers[static_cast<std::size_t>(i)][0] = value;
+    }
+  }
+  diagnostics_.setUnitsChangeAfter(faults.unitsChangeAfter);
   shortBlockListing_ = faults.shortBlock;
+  shortTables_ = faults.tableShort;
+  offTables_ = faults.tableOff;
   signalFaults_ = faults.signal;
 }
 
@@ -101,7 +113,15 @@ std::string Meter::variableCommand(std::string_view word, VariableStore& store,
   const Variable* v = store.find(token);
   if (v == nullptr) return std::string(kUnknownVariable);
   if (end == std::string_view::npos) {
-    std::string listing = store.read(token, index, element, random_);
+    ListingFaults listingFaults;
+    if (&store == &cv_ && !element) {
+      const auto named = [token](const std::vector<std::string>& names) {
+        return std::find(names.begin(), names.end(), token) != names.end();
+      };
+      listingFaults.omitLast = v->isArray() && named(shortTables_);
+      listingFaults.firstOff = v->isArray() && named(offTables_);
+    }
+    std::string listing = store.read(token, index, element, random_, listingFaults);
     // "...~|\r\n": one character less than the size says.
     if (shortBlockListing_ && &store == &cv_ && token == "qmmem" && listing.size() > 5 &&
         listing.compare(0, 5, "char ") == 0) {

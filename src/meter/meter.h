@@ -6,7 +6,9 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "drift.h"
 #include "faults.h"
 #include "profile.h"
 #include "variables.h"
@@ -38,10 +40,15 @@ class Meter {
   std::time_t now() const { return clock_(); }
 
   // Puts the meter into the state the state faults ask for (channels not
-  // measuring, NullTrack failures, a memory block listed short).
+  // measuring, NullTrack failures, a memory block listed short, table arrays
+  // listed short or with a value off).
   void applyStateFaults(const FaultSet& faults);
   // The signal answers' faults (applyStateFaults takes them from the fault set).
   SignalFaults& signalFaults() { return signalFaults_; }
+
+  // Diagnostic query counts, the readings' drift and the units fault.
+  DiagnosticState& diagnostics() { return diagnostics_; }
+  const DiagnosticState& diagnostics() const { return diagnostics_; }
 
   // A number of a "cv" or "qm" variable with its read noise.
   double sample(const VariableStore& store, std::string_view name, int index, double fallback);
@@ -56,7 +63,10 @@ class Meter {
   std::mt19937 random_;
   WallClock clock_;
   bool shortBlockListing_ = false;
+  std::vector<std::string> shortTables_;
+  std::vector<std::string> offTables_;
   SignalFaults signalFaults_;
+  DiagnosticState diagnostics_;
 };
 
 }  // namespace tarnlux::meter

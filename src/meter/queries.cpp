@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "diag_answers.h"
 #include "meter.h"
 #include "signal_burst.h"
 
@@ -38,9 +39,26 @@ std::string meterTime(std::time_t t) {
   return buffer;
 }
 
-// Signal (kind 0) and envelope (kind 1): the bursts and their figures.
+// The per-path diagnostic query "qg 0C8" / "qg 2P8" (sub-code 8): every
+// answer with data moves the path's readings on by one sample.
+bool isDiagnosticQuery(const QueryRequest& q) { return q.subCode == 8; }
+
+// Signal (kind 0) and envelope (kind 1): the bursts and their figures. An
+// Echoflux channel answers the diagnostic query with its own form instead.
 std::vector<std::string> signalAnswer(Meter& meter, const QueryRequest& q) {
+  if (q.kind == 0 && isDiagnosticQuery(q)) {
+    advanceDiagnostics(meter, q.channel);
+    if (isEchofluxChannel(meter, q.channel)) return echofluxLines(meter, q.channel);
+  }
   return signalAnswerLines(meter, q, meter.signalFaults());
+}
+
+// The extended diagnostic answer: meters with the memory block only; the
+// others answer with the header alone.
+std::vector<std::string> extendedDiagnosticAnswer(Meter& meter, const QueryRequest& q) {
+  if (!meter.profile().memoryBlock || !isDiagnosticQuery(q)) return {};
+  advanceDiagnostics(meter, q.channel);
+  return extendedDiagnosticLines(meter, q.channel);
 }
 
 // The capability query: everything is in the header.
@@ -51,6 +69,7 @@ std::vector<std::string> capabilitiesAnswer(Meter&, const QueryRequest&) { retur
 constexpr QueryKind kQueryKinds[] = {
     {0x0, 0x0, signalAnswer},
     {0x1, 0x1, signalAnswer},
+    {0x2, 0x2, extendedDiagnosticAnswer},
     {0xA, 0x5, capabilitiesAnswer},
 };
 

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <numbers>
 
+#include "diag_answers.h"
 #include "meter.h"
 #include "number_text.h"
 #include "queries.h"
@@ -183,6 +184,45 @@ std::string encodeBurst(const Burst& burst) {
   return line;
 }
 
+std::string figureLine(Meter& meter, int index, bool withOffset, const std::string& offset) {
+  const Profile& p = meter.profile();
+  // Figures: the same variables the meter lists to "cv" and "qm".
+  const auto gain = [&](int alcIndex) {
+    const double v = meter.sample(meter.qm(), "alc_avg", alcIndex, 67072);
+    return (4096 - (static_cast<long>(v) >> 5)) / 40;
+  };
+  const PathFigures figures = pathFigures(meter, index);
+  const double flow = meter.sample(meter.cv(), "vfv", index, 0.0);
+  const double deltaT = meter.sample(meter.cv(), "delta_t", index, 0.0);
+  const int state = static_cast<int>(meter.cv().number("make_state", index, 6));
+  const int frequencyCode = meter.cv().find("fx") != nullptr
+                                ? static_cast<int>(meter.cv().number("fx", index, 0))
+                                : p.signal.frequencyCode;
+  std::string id = meter.cv().text("id", index).substr(0, 16);
+  std::replace(id.begin(), id.end(), ' ', '_');
+  std::tm local{};
+  const std::time_t now = meter.now();
+  localtime_r(&now, &local);
+
+  std::string f;
+  f += id + ',' + p.typeText + ',' + p.versionText + ',';
+  f += twoDigits(local.tm_mon + 1, local.tm_mday, local.tm_year % 100) + ',';
+  f += twoDigits(local.tm_hour, local.tm_min, local.tm_sec) + ',';
+  f += fixed(flow, 4) + ',' + fixed(figures.soundSpeed, 2) + ',' + (showsMetric(meter) ? "M" : "E") +
+       ',';
+  // Gas meters give the time difference in microseconds, liquid ones in nanoseconds.
+  f += fixed(deltaT * (p.gas() ? 1e6 : 1e9), 3) + ',' + (p.gas() ? "u" : "n") + ',';
+  f += fixed(p.signal.arrivalUp, 3) + ',' + fixed(p.signal.arrivalDown, 3) + ",0,";
+  f += std::to_string(gain(2 * index)) + ',' + std::to_string(gain(2 * index + 1)) + ',';
+  // Meters with the memory block name the search state; older ones send its code.
+  f += (p.memoryBlock ? searchStateWords(state) : std::to_string(state)) + ',';
+  f += std::to_string(figures.adcFill) + ',' + fixed(figures.snrUp, 1) + ',' +
+       fixed(figures.snrDown, 1) + ',';
+  f += std::to_string(figures.envelope) + ',' + std::to_string(frequencyCode);
+  if (withOffset) f += ',' + offset;
+  return f;
+}
+
 std::vector<std::string> signalAnswerLines(Meter& meter, const QueryRequest& q,
                                            const SignalFaults& faults) {
   const int index = q.channel;
@@ -214,38 +254,9 @@ std::vector<std::string> signalAnswerLines(Meter& meter, const QueryRequest& q,
   shape.phase = phase(meter.random());
   const Burst b = makeBurst(shape, meter.random());
 
-  // Figures: the same variables the meter lists to "cv" and "qm".
-  const auto gain = [&](int alcIndex) {
-    const double v = meter.sample(meter.qm(), "alc_avg", alcIndex, 67072);
-    return (4096 - (static_cast<long>(v) >> 5)) / 40;
-  };
-  const SignalFigures& s = p.signal;
-  const double deltaT = meter.sample(meter.cv(), "delta_t", index, 0.0);
-  const int state = static_cast<int>(meter.cv().number("make_state", index, 6));
-  const int frequencyCode = meter.cv().find("fx") != nullptr
-                                ? static_cast<int>(meter.cv().number("fx", index, 0))
-                                : s.frequencyCode;
-  std::string id = meter.cv().text("id", index).substr(0, 16);
-  std::replace(id.begin(), id.end(), ' ', '_');
-  std::tm local{};
-  const std::time_t now = meter.now();
-  localtime_r(&now, &local);
-
-  std::string f;
-  f += id + ',' + p.typeText + ',' + p.versionText + ',';
-  f += twoDigits(local.tm_mon + 1, local.tm_mday, local.tm_year % 100) + ',';
-  f += twoDigits(local.tm_hour, local.tm_min, local.tm_sec) + ',';
-  f += fixed(flow, 4) + ',' + fixed(s.soundSpeed, 2) + ',' + (p.metric ? "M" : "E") + ',';
-  // Gas meters give the time difference in microseconds, liquid ones in nanoseconds.
-  f += fixed(deltaT * (p.gas() ? 1e6 : 1e9), 3) + ',' + (p.gas() ? "u" : "n") + ',';
-  f += fixed(s.arrivalUp, 3) + ',' + fixed(s.arrivalDown, 3) + ",0,";
-  f += std::to_string(gain(2 * index)) + ',' + std::to_string(gain(2 * index + 1)) + ',';
-  // Meters with the memory block name the search state; older ones send its code.
-  f += (p.memoryBlock ? searchStateWords(state) : std::to_string(state)) + ',';
-  f += std::to_string(s.adcFill) + ',' + fixed(s.snrUp, 1) + ',' + fixed(s.snrDown, 1) + ',';
-  f += std::to_string(s.envelope) + ',' + std::to_string(frequencyCode);
   // The offset that lines B up with A, from the two detected arrivals.
-  if (p.memoryBlock) f += ',' + std::to_string(b.marker - a.marker);
+  const std::string f =
+      figureLine(meter, index, p.memoryBlock, std::to_string(b.marker - a.marker));
 
   std::vector<std::string> lines{encodeBurst(a), encodeBurst(b), f};
   if (graphQuery) applyMalformation(faults.malformed, lines);

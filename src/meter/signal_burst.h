@@ -67,6 +67,13 @@ Burst makeBurst(const BurstShape& shape, std::mt19937& random);
 // line cannot carry is spread over the next samples.
 std::string encodeBurst(const Burst& burst);
 
+// The figures line of the answers to "qg 0C.." and "qg 1C..": identifier,
+// type, version, date, time, flow velocity, sound speed, unit letter, time
+// difference and its unit letter, arrival times, 0, gains, search state, ADC
+// fill, SNRs, envelope change, frequency code (21 fields), then `offset` when
+// `withOffset` (meters with the memory block).
+std::string figureLine(Meter& meter, int index, bool withOffset, const std::string& offset);
+
 // The lines after the header: burst A (upstream), burst B (downstream), the
 // figures; or none for an index under the no-signal fault.
 std::vector<std::string> signalAnswerLines(Meter& meter, const QueryRequest& request,

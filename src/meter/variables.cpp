@@ -50,6 +50,14 @@ double withNoise(const Variable& v, double value, std::mt19937& random) {
   return value;
 }
 
+// One unit more in the sixth significant digit of the value as a table lists
+// it (a zero becomes 1e-5), so a reader comparing six digits sees it differ.
+double offInSixthDigit(double value) {
+  const double shown = roundSignificant(value, 6);
+  if (shown == 0.0) return 1e-5;
+  return shown + std::pow(10.0, std::floor(std::log10(std::fabs(shown))) - 5);
+}
+
 }  // namespace
 
 std::string_view typeWord(VarType type) {
@@ -148,7 +156,8 @@ Variable* VariableStore::find(std::string_view name) {
 }
 
 std::string VariableStore::read(std::string_view name, int index,
-                                std::optional<std::size_t> element, std::mt19937& random) const {
+                                std::optional<std::size_t> element, std::mt19937& random,
+                                const ListingFaults& faults) const {
   const Variable* v = find(name);
   if (v == nullptr) return std::string(kUnknownVariable);
   if (index < 0 || index >= kIndexCount) return std::string(kBadIndex);
@@ -173,9 +182,12 @@ std::string VariableStore::read(std::string_view name, int index,
   }
   // Four values to a line, each line led by the index of its first value in
   // brackets, each value followed by a blank so the last one is delimited too.
-  for (std::size_t i = 0; i < v->size; ++i) {
+  const std::size_t listed = faults.omitLast ? v->size - 1 : v->size;
+  for (std::size_t i = 0; i < listed; ++i) {
     if (i % 4 == 0) out += (i == 0 ? "" : "\r\n") + std::string("[") + std::to_string(i) + "] ";
-    out += formatNumber(v->type, withNoise(*v, values[i], random), true) + ' ';
+    double value = withNoise(*v, values[i], random);
+    if (i == 0 && faults.firstOff && v->type == VarType::Double) value = offInSixthDigit(value);
+    out += formatNumber(v->type, value, true) + ' ';
   }
   out += "\r\n";
   return out;

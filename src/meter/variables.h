@@ -52,6 +52,12 @@ inline constexpr std::string_view kBadIndex = "Error: index out of range\r\n";
 inline constexpr std::string_view kBadValue = "Error: bad value\r\n";
 inline constexpr std::string_view kTooMany = "Error: too many values\r\n";
 
+// Faults of the listing of a whole numeric array (the meter's table faults).
+struct ListingFaults {
+  bool omitLast = false;  // the last value is left out
+  bool firstOff = false;  // the first value is shown one unit off in its sixth significant digit
+};
+
 class VariableStore {
  public:
   void define(Variable variable);
@@ -59,9 +65,10 @@ class VariableStore {
   Variable* find(std::string_view name);
 
   // The listing of a read ("\r\n"-terminated lines) or an error line.
-  // `element` selects one element of a numeric array.
+  // `element` selects one element of a numeric array; `faults` apply to the
+  // listing of a whole numeric array.
   std::string read(std::string_view name, int index, std::optional<std::size_t> element,
-                   std::mt19937& random) const;
+                   std::mt19937& random, const ListingFaults& faults = {}) const;
   // Stores `values` from `element` on. Empty on success, else an error line.
   // For char variables `values` is the text itself, blanks included, up to
   // an EOT; the characters after it become fill.
