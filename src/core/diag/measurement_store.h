@@ -26,7 +26,7 @@ namespace tarnlux {
 //   32  reserved, sent as 0
 //   37  reserved, sent as 0
 // and 0/1 date and time, 2-5 path flow velocities (the path's own is taken),
-// 7 sound speed, 8 unit letter, 9 delta time, 10 its unit letter, 11/12 ALC,
+// 6 their average (site averageFlowVelocity), 7 sound speed, 8 unit letter, 9 delta time, 10 its unit letter, 11/12 ALC,
 // 14 ADC buffer, 15/16 SNR, 17 envelope change, 24 flow units, 25/26 total and
 // its units, 27-29 NullTrack active/ALC/delta time, 30 status word, 31
 // correlation quality, 33 % accepted, 34 search state text, 35/36 temperature
@@ -34,7 +34,14 @@ namespace tarnlux {
 //
 // On an Echoflux channel the channel line's open fields carry: 1 and 3 the
 // spectrum marker bins, 2 the channel's flow (flow units), 4 its flow
-// velocity (velocity units), 7 FFTs per second, 9 and 12 reserved (0).
+// velocity (velocity units), 7 FFTs per second, 9 and 12 reserved (0); the
+// flow and flow velocity go to the channel's PathReadings.
+//
+// Without extended diagnostics the path readings come from the kind-0 answer
+// (the signal figures), the reads of "accept", "rep_rate" and "make_state",
+// the NullTrack signal (the kind-0 answer at the NullTrack index), and the
+// status word from the channel wait's "abar". docs/meter-answers.md sections
+// 9 to 11 write both answer forms out.
 inline constexpr int kMeasuredPaths = 4;
 inline constexpr std::size_t kSpectrumBinsMax = 256;
 
@@ -56,7 +63,12 @@ struct PathReadings {
   std::int32_t nullTrackAlc = 0;
   double nullTrackDeltaTime = 0;
   // Scales the NullTrack delta-time limits (coefficient x count / 32,000,000).
+  // Without extended diagnostics the meter reports it as the NullTrack
+  // frequency code ("fx", or field 20 of the NullTrack signal figures).
   std::int32_t referenceCount = 0;
+  // NullTrack signal strength ("sigstr" at the NullTrack index), read without
+  // extended diagnostics while the path's fluid measurement has failed.
+  std::uint32_t nullTrackSignal = 0;
 
   double flow = 0;                  // flow units
   double standardFlow = 0;          // flow units, standard volume
@@ -98,6 +110,9 @@ struct SiteReadings {
   double pressure = 0;
   double compressibility = 0;
   double total = 0;
+  // The fifth flow velocity of the extended diagnostic answer (position 6):
+  // the meter's own average over the paths, velocity units.
+  double averageFlowVelocity = 0;
 
   // Units as the latest answer gave them.
   bool metricVelocity = false;  // "M/SEC", else "PI/SEC"

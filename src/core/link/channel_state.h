@@ -14,11 +14,15 @@ struct ChannelStateWords {
   // Set while a NullTrack channel reports a failure (status bit 0x02 clear);
   // only tracked when the meter reports extended channel state.
   std::uint8_t nullTrackFailedMask = 0;
+  // The last status word recorded for each channel (the path status word of
+  // meters that do not send one in their diagnostic answer).
+  std::uint32_t lastWord[4] = {};
 
   // Records one status word of `channel` (0..3; others are ignored).
   void record(int channel, std::uint32_t statusWord, std::uint32_t meterFlags) {
     if (channel < 0 || channel > 3) return;
     const auto bit = static_cast<std::uint8_t>(1u << channel);
+    lastWord[channel] = statusWord;
     assign(failedMask, bit, (statusWord & 0x10u) == 0);
     assign(secondStateMask, bit, (statusWord & 0x40u) == 0);
     const bool nullTrackEnabled = (meterFlags & (1u << (8 + channel))) != 0 && (meterFlags & 0x8u) != 0;
