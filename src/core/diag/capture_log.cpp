@@ -315,7 +315,8 @@ void CaptureLog::tallyColumn(CaptureColumn& column, const MeasurementStore& read
       return;
     case Q::NullTrackDeltaTime:
       if (r.nullTrackActive) {
-        const RealLimitPair l = nullTrackDeltaTimeLimits(tt.nullTrackDeltaTime, r.referenceCount);
+        const RealLimitPair l =
+            nullTrackDeltaTimeLimits(tt.nullTrackDeltaTime, r.referenceCount, layout_.nanoseconds);
         tallySample(sample, l.fail, l.warning, false, BadSide::High, sample, tally);
       }
       return;
@@ -438,7 +439,8 @@ void CaptureLog::appendLimitCell(std::string& out, const CaptureColumn& column, 
       return;
     case Q::NullTrackDeltaTime: {
       const RealLimitPair l =
-          nullTrackDeltaTimeLimits(tt.nullTrackDeltaTime, lastRow_.paths[p].referenceCount);
+          nullTrackDeltaTimeLimits(tt.nullTrackDeltaTime, lastRow_.paths[p].referenceCount,
+                                   layout_.nanoseconds);
       appendFormat(out, ",> %.3f", pick(l));
       return;
     }

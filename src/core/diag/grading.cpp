@@ -146,8 +146,9 @@ bool flowVelocityTestApplies(double velocity, bool metricVelocity) {
 }
 
 RealLimitPair nullTrackDeltaTimeLimits(const RealLimitPair& coefficients,
-                                       std::int32_t referenceCount) {
-  const double scale = static_cast<double>(referenceCount) / kNullTrackCountScale;
+                                       std::int32_t referenceCount, bool nanoseconds) {
+  const double scale =
+      static_cast<double>(referenceCount) / kNullTrackCountScale * (nanoseconds ? 1e9 : 1e6);
   return {coefficients.warning * scale, coefficients.fail * scale};
 }
 
@@ -252,7 +253,7 @@ GradeColour judgeTransitTimePath(const MeasurementStore& store, int path, unsign
       return worst;
     }
     const RealLimitPair deltaLimits =
-        nullTrackDeltaTimeLimits(l.nullTrackDeltaTime, r.referenceCount);
+        nullTrackDeltaTimeLimits(l.nullTrackDeltaTime, r.referenceCount, store.site.nanoseconds);
     merge(gradeValue(r.nullTrackDeltaTime, deltaLimits.fail, deltaLimits.warning, BadSide::High));
   }
   return worst;

@@ -83,9 +83,12 @@ double velocityPercentDifference(double value, double average, bool metricVeloci
 bool flowVelocityTestApplies(double velocity, bool metricVelocity);
 
 // The NullTrack delta-time limits: the stored coefficients x the path's
-// reference count / 32,000,000.
+// reference count / 32,000,000 give a time in seconds (the count is the
+// meter's frequency code, periods of its 32 MHz reference); the limits come
+// back in the unit the readings are shown in, nanoseconds or microseconds, so
+// liquid and gas meters are held to the same physical time.
 RealLimitPair nullTrackDeltaTimeLimits(const RealLimitPair& coefficients,
-                                       std::int32_t referenceCount);
+                                       std::int32_t referenceCount, bool nanoseconds);
 
 // The Echoflux flow velocity limits in the meter's velocity units.
 RealLimitPair echofluxVelocityLimits(const EchofluxLimits& limits, bool metricVelocity);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "diag/grading.h"
 #include "graph/value_rounding.h"
 
 namespace tarnlux {
@@ -23,8 +24,7 @@ SignalTableCell figure(std::string text, std::optional<GradeColour> grade = std:
 
 RealLimitPair nullTrackTimeDifferenceLimits(const TransitTimeLimits& limits, int referenceCount,
                                             bool nanoseconds) {
-  const double perUnit = (nanoseconds ? 1e9 : 1e6) * referenceCount / 32'000'000.0;
-  return {limits.nullTrackDeltaTime.warning * perUnit, limits.nullTrackDeltaTime.fail * perUnit};
+  return nullTrackDeltaTimeLimits(limits.nullTrackDeltaTime, referenceCount, nanoseconds);
 }
 
 SignalFigureTable signalFigureTable(const SignalFigures& f, const TransitTimeLimits& limits,

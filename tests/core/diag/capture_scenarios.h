@@ -294,7 +294,7 @@ inline CaptureScenario nullTrackChannel() {
   p.nullTrackActive = true;
   p.nullTrackAlc = 40;
   p.nullTrackDeltaTime = 0.5;
-  p.referenceCount = 1'600'000'000;
+  p.referenceCount = 2;  // 62.5 ns: limits 1.25 and 3.125 ns
   s.periods.push_back({r, 1});
 
   setMeterTime(r, "05.06.24", "07.08.12");

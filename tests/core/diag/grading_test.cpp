@@ -31,7 +31,7 @@ PathReadings healthyPath() {
   r.flowVelocity = 10;
   r.soundSpeed = 1400;
   r.nullTrackAlc = 60;
-  r.referenceCount = 32'000'000;
+  r.referenceCount = 32;  // periods of the 32 MHz reference: 1 us
   return r;
 }
 
@@ -193,10 +193,15 @@ TEST(VelocityDifference, DivisorFloorAndFlowTestThreshold) {
 }
 
 TEST(DerivedLimits, NullTrackDeltaTimeAndEchofluxVelocity) {
-  const RealLimitPair nt = nullTrackDeltaTimeLimits({0.02, 0.05}, 64'000'000);
-  EXPECT_DOUBLE_EQ(nt.warning, 0.04);
-  EXPECT_DOUBLE_EQ(nt.fail, 0.1);
-  EXPECT_EQ(nullTrackDeltaTimeLimits({0.02, 0.05}, 0), (RealLimitPair{0, 0}));
+  // 64 periods of 32 MHz are 2 us: in microseconds 0.04 and 0.1, the same
+  // time in nanoseconds on a liquid meter.
+  const RealLimitPair us = nullTrackDeltaTimeLimits({0.02, 0.05}, 64, false);
+  EXPECT_DOUBLE_EQ(us.warning, 0.04);
+  EXPECT_DOUBLE_EQ(us.fail, 0.1);
+  const RealLimitPair ns = nullTrackDeltaTimeLimits({0.02, 0.05}, 64, true);
+  EXPECT_DOUBLE_EQ(ns.warning, 40);
+  EXPECT_DOUBLE_EQ(ns.fail, 100);
+  EXPECT_EQ(nullTrackDeltaTimeLimits({0.02, 0.05}, 0, false), (RealLimitPair{0, 0}));
 
   const EchofluxLimits defaults;
   EXPECT_EQ(echofluxVelocityLimits(defaults, false), (RealLimitPair{1.0, 0.001}));
@@ -284,10 +289,10 @@ TEST(TransitTimePage, NullTrackLimitsScaleWithTheReferenceCount) {
   const PassFailLimits limits;
   GradingContext context;
   context.meterFlags = 0x400;  // NullTrack on path 3
-  // Reference count 32,000,000: limits 0.02 and 0.05.
+  // Reference count 32 (1 us): limits 0.02 and 0.05 us.
   store.paths[2].nullTrackDeltaTime = 0.03;
   EXPECT_EQ(judgeTransitTimePath(store, 2, 0x4, limits, context), GradeColour::Yellow);
-  store.paths[2].referenceCount = 64'000'000;  // limits 0.04 and 0.1
+  store.paths[2].referenceCount = 64;  // limits 0.04 and 0.1
   EXPECT_EQ(judgeTransitTimePath(store, 2, 0x4, limits, context), GradeColour::Green);
   store.paths[2].nullTrackDeltaTime = 0.11;
   EXPECT_EQ(judgeTransitTimePath(store, 2, 0x4, limits, context), GradeColour::Red);
