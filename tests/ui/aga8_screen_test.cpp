@@ -1,5 +1,6 @@
 #include "calc/aga8_screen.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -13,14 +14,22 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <cmath>
+#include <functional>
 #include <memory>
 
 #include "app/app_state.h"
+#include "app/commands.h"
+#include "app/main_frame.h"
+#include "app/password_dialog.h"
 #include "calc/aga8_disp.h"
 #include "calc/aga8_settings.h"
 #include "calc/aga8_units.h"
 #include "common/op_context.h"
 #include "common/profile_file.h"
+#include "link/connect.h"
+#include "meter_process.h"
+#include "test_context.h"
 #include "ui_test_support.h"
 
 using namespace tarnlux;
@@ -33,6 +42,20 @@ const std::pair<int, const char*> kGulfCoast[] = {
     {2, "0.2595"}, {3, "0.5956"}, {5, "96.5222"}, {6, "1.8186"},  {7, "0.4596"},
     {8, "0.0977"}, {9, "0.1007"}, {10, "0.0473"}, {11, "0.0324"}, {12, "0.0664"},
 };
+
+// Acts on the password dialog once the send has shown it.
+void onPasswordDialog(QObject* owner, std::function<void(PassWord&)> step) {
+  auto* timer = new QTimer(owner);
+  timer->setInterval(10);
+  QObject::connect(timer, &QTimer::timeout, [timer, step = std::move(step)] {
+    auto* dialog = qobject_cast<PassWord*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) return;
+    timer->stop();
+    timer->deleteLater();
+    step(*dialog);
+  });
+  timer->start();
+}
 
 void savePicture(QWidget& widget, const char* name) {
   // Set to look at the screens while changing them.
@@ -78,6 +101,16 @@ class Aga8ScreenTest : public QObject {
     type(screen, kAga8PressureEntry, QString::fromLatin1(pressure));
     type(screen, kAga8BaseTemperatureEntry, "60");
     type(screen, kAga8TemperatureEntry, QString::fromLatin1(temperature));
+  }
+
+  // A 10 x 10 table from 100 to 1000 psia and 50 to 120 F.
+  void computeTable(AGA8& screen) {
+    chooseUnits(screen);
+    screen.tableBox()->setChecked(true);
+    enterGas(screen, "100");
+    type(screen, kAga8MaxPressureEntry, "1000");
+    type(screen, kAga8MaxTemperatureEntry, "120");
+    child(screen, "calculate")->click();
   }
 
   // PSIA and Fahrenheit, metric results.
@@ -304,11 +337,12 @@ class Aga8ScreenTest : public QObject {
   void theTableGoesOnlyToAConnectedGasMeter() {
     test::RecordedErrorBoxes errors;
     int sends = 0;
-    AGA8::setTableSender([&](AppState&, const Aga8Results& results, const OperationContext& ctx) {
-      ++sends;
-      ctx.tick();
-      return results.tableMode ? std::string("Enreg donnees OK") : std::string("?");
-    });
+    AGA8::setTableSender(
+        [&](AppState&, const Aga8Results& results, QWidget*, const OperationContext& ctx) {
+          ++sends;
+          ctx.tick();
+          return results.tableMode ? std::string("Enreg donnees OK") : std::string("?");
+        });
     auto screen = open();
     chooseUnits(*screen);
     screen->tableBox()->setChecked(true);
@@ -334,6 +368,86 @@ class Aga8ScreenTest : public QObject {
     child(*screen, "sendTable")->click();
     QCOMPARE(sends, 1);
     QCOMPARE(screen->statusLine()->text(), QStringLiteral("Enreg donnees OK"));
+    QVERIFY(screen->display()->valid());
+  }
+
+  void theTableGoesIntoTheSimulatedGasMeter() {
+    test::RecordedErrorBoxes errors;
+    test::MeterProcess meter;
+    QVERIFY2(meter.startTcp({"--profile", "gas4"}), meter.error().c_str());
+    app_->linkSettings.portName = "TCP/IP";
+    app_->linkSettings.ipAddress = "127.0.0.1";
+    app_->linkSettings.ipPort = static_cast<std::uint16_t>(meter.tcpPort());
+    app_->linkSettings.portMissing = 0;
+    // The connect screen's work, as it leaves the record.
+    {
+      test::RecordingContext rc;
+      ConnectOutcome outcome;
+      QCOMPARE(connectToMeter(app_->link, app_->linkSettings, app_->meter, app_->block, {}, outcome,
+                              rc.ctx),
+               0);
+      app_->connected = true;
+      app_->connectOutcome = outcome;
+    }
+    // The drains between the lines wait 3 s of quiet each: a faster clock.
+    ScaledClock fast(20.0);
+    int disconnects = 0;
+    AGA8::setTableSender([&](AppState& app, const Aga8Results& results, QWidget* screen,
+                             const OperationContext& ctx) {
+      OperationContext quick = ctx;
+      quick.clock = &fast;
+      return sendAga8TableFromScreen(app, results, screen, quick, [&] { ++disconnects; });
+    });
+
+    auto screen = open();
+    computeTable(*screen);
+    QVERIFY(child(*screen, "sendTable")->isEnabled());
+    onPasswordDialog(screen.get(), [](PassWord& dialog) {
+      dialog.findChild<QLineEdit*>("password")->setText("gas4pass");
+      dialog.accept();
+    });
+    child(*screen, "sendTable")->click();
+    QVERIFY2(errors.texts.isEmpty(), qPrintable(errors.texts.join(" | ")));
+    QCOMPARE(screen->statusLine()->text(), QStringLiteral("Enreg donnees OK"));
+    QCOMPARE(disconnects, 0);
+    QVERIFY(screen->entryField(kAga8PressureEntry)->isEnabled());
+
+    // The configuration kept from the connect shows the table in the meter's
+    // units: bar and Celsius on this meter.
+    const Aga8Grid& grid = app_->connectOutcome.configuration.aga8;
+    QVERIFY(std::fabs(grid.temperatures[0] - 10.0) < 1e-9);    // 50 F: 283.150 K
+    QVERIFY(std::fabs(grid.temperatures[9] - 48.889) < 1e-9);  // 120 F: 322.039 K
+    QVERIFY(std::fabs(grid.pressures[0] - 100.0 / 14.50377) < 1e-9);
+    QVERIFY(std::fabs(grid.density[3][4] - session_->results.table.Rhof[34]) < 1e-4);
+
+    OperationContext closing;
+    closing.quiet = true;
+    app_->link.closeLink(false, closing);
+  }
+
+  void aLinkFailureDuringTheSendDisconnectsTheProgram() {
+    test::RecordedErrorBoxes errors;
+    CMainFrame frame(*app_);
+    installScreens(frame);
+    // A connect that leaves a gas meter behind a link that is already gone.
+    frame.setConnectScreen([](CMainFrame& owner) {
+      owner.app().meter.gasMeter = true;
+      owner.app().meter.selectedChannel = 0;
+      owner.app().connectOutcome.configurationRead = true;
+      return true;
+    });
+    frame.runCommand(kCmdConnect);
+    QVERIFY(app_->connected);
+
+    auto screen = open();
+    computeTable(*screen);
+    child(*screen, "sendTable")->click();
+    QVERIFY(!errors.texts.isEmpty());
+    QVERIFY(!app_->connected);
+    QVERIFY(!app_->connectOutcome.configurationRead);
+    QCOMPARE(frame.commandAction(kCmdConnect)->text(), QStringLiteral("&Connexion"));
+    QCOMPARE(screen->statusLine()->text(), QString());
+    QVERIFY(!child(*screen, "sendTable")->isEnabled());
     QVERIFY(screen->display()->valid());
   }
 

@@ -412,9 +412,13 @@ class Connect2Test : public QObject {
     QVERIFY(app_->meter.gasMeter);
     QVERIFY(app_->meter.memoryBlock);
     QVERIFY(app_->meter.alarmStorage);
+    QVERIFY2(!app_->connectOutcome.configurationRead, "kept only once connected");
     typeName(*screen, "GAS_SITE");
     child<QPushButton>(*screen, "ok")->click();
     QCOMPARE(screen->result(), int(QDialog::Accepted));
+    // The site's configuration and identity stay with the record.
+    QVERIFY(app_->connectOutcome.configuration.aga8Table);
+    QCOMPARE(app_->connectOutcome.identity.pressureUnit, std::string("BARA"));
   }
 
   void meterWithoutTheBlockIsNamedWithoutWriting() {

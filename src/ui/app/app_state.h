@@ -4,6 +4,7 @@
 
 #include "common/paths.h"
 #include "link/comm_settings.h"
+#include "link/connect.h"
 #include "link/link_settings.h"
 #include "link/meter_block_io.h"
 #include "link/meter_facts.h"
@@ -41,6 +42,11 @@ struct AppState {
   // The memory block of the connected channel: the limits and the meter
   // information the set-up screens edit and the grading uses.
   MeterBlockStore block;
+  // What the connect step read of the connected channel (or site): its
+  // identity and configuration answers, kept for the meter settings view.
+  // A verified AGA8 table send updates the configuration's table. Cleared on
+  // disconnect.
+  ConnectOutcome connectOutcome;
 
   static const SerialPortScanner& defaultScanner();
 };

@@ -219,6 +219,7 @@ void CMainFrame::disconnectMeter() {
   app_.meter.meterFlags = 0;
   app_.link.meterFlags = 0;
   app_.connected = false;
+  app_.connectOutcome = {};
   OperationContext ctx = screenContext(nullptr, nullptr, nullptr);
   app_.link.closeLink(false, ctx);
   actions_[kCmdConnect]->setText(QString::fromLatin1(kConnectLabel));

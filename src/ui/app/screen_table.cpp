@@ -21,6 +21,14 @@ void installScreens(CMainFrame& frame) {
     AGA8 screen(frame.app(), &frame);
     screen.exec();
   });
+  // "Env tableau": a link that failed during the send is given up the way the
+  // menu's disconnect command does it.
+  AGA8::setTableSender([&frame](AppState& app, const Aga8Results& results, QWidget* screen,
+                                const OperationContext& ctx) {
+    return sendAga8TableFromScreen(app, results, screen, ctx, [&frame] {
+      if (frame.app().connected) frame.runCommand(kCmdConnect);
+    });
+  });
   frame.setCommandHandler(kCmdEnergyCalculator, [&frame] {
     EnrgCalc screen(frame.app(), &frame);
     screen.exec();

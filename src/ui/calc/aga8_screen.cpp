@@ -16,9 +16,11 @@
 #include "app/error_box.h"
 #include "app/file_chooser.h"
 #include "app/manual.h"
+#include "app/password_dialog.h"
 #include "app/qt_text.h"
 #include "app/screen_context.h"
 #include "calc/aga8_disp.h"
+#include "calc/aga8_meter_table.h"
 #include "calc/aga8_results_page.h"
 #include "calc/aga8_settings.h"
 #include "calc/aga8_setup_file.h"
@@ -480,7 +482,8 @@ void AGA8::sendTable() {
     ErrorBox(kNotConnected, -1, this);
     return;
   }
-  if (app_.meter.selectedChannel < 0) {
+  // A multi-path meter has no selected channel: its table belongs to the site.
+  if (app_.meter.blockChannel() < 0) {
     ErrorBox(kNoChannel, -1, this);
     return;
   }
@@ -493,7 +496,7 @@ void AGA8::sendTable() {
     setInputsEnabled(false);
     ProgressLine progress = progressLineFor(status_);
     const OperationContext ctx = screenContext(this, &guard_.cancelFlag, &progress);
-    const std::string status = tableSender()(app_, session_.results, ctx);
+    const std::string status = tableSender()(app_, session_.results, this, ctx);
     status_->setText(qtText(status));
     setInputsEnabled(true);
     updateButtons();
@@ -502,6 +505,22 @@ void AGA8::sendTable() {
 }
 
 void AGA8::stop() { guard_.requestCancel(); }
+
+std::string sendAga8TableFromScreen(AppState& app, const Aga8Results& results, QWidget* screen,
+                                    const OperationContext& ctx,
+                                    const std::function<void()>& disconnect) {
+  const Aga8MeterTable table = buildAga8MeterTable(results, app.meter.blockChannel());
+  ChannelFacts facts;
+  facts.multiPath = app.meter.multiPath;
+  OperationContext sendCtx = ctx;
+  const Aga8TableSendOutcome outcome =
+      sendAga8TableToMeter(app.link, table, facts, passwordDialog(screen), sendCtx);
+  if (outcome.end == Aga8TableSendEnd::Verified) {
+    copyAga8TableToConfiguration(table, app.connectOutcome);
+  }
+  if (outcome.disconnect() && disconnect) disconnect();
+  return outcome.status;
+}
 
 void AGA8::print() {
   if (BusyFlag::isSet() || !session_.results.valid) return;

@@ -36,10 +36,11 @@ class AGA8 : public QDialog {
   AGA8(AppState& app, Aga8Session& session, QWidget* parent = nullptr);
 
   // "Env tableau": writes the table into the connected gas meter and checks
-  // it; returns the status line to show. Installed by the table transfer;
+  // it; returns the status line to show. `screen` owns the password dialog and
+  // the messages. Installed by the program (sendAga8TableFromScreen below);
   // without one the button stays disabled.
   using TableSender = std::function<std::string(AppState& app, const Aga8Results& results,
-                                                const OperationContext& ctx)>;
+                                                QWidget* screen, const OperationContext& ctx)>;
   static void setTableSender(TableSender sender);
 
   Aga8Session& session() { return session_; }
@@ -104,5 +105,14 @@ class AGA8 : public QDialog {
   QPushButton* sendTable_ = nullptr;
   QPushButton* print_ = nullptr;
 };
+
+// The table transfer as the program runs it: the results' table into the
+// connected meter's channel (the site on a multi-path meter) over the record's
+// link, the password asked with the program's dialog owned by `screen`, then,
+// once verified, copied into the configuration kept from the connect. A link
+// failure calls `disconnect` (the main window's disconnect). The status line.
+std::string sendAga8TableFromScreen(AppState& app, const Aga8Results& results, QWidget* screen,
+                                    const OperationContext& ctx,
+                                    const std::function<void()>& disconnect);
 
 }  // namespace tarnlux::ui

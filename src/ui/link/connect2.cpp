@@ -186,6 +186,7 @@ void connect2::connectStep() {
   }
   if (closeIfAsked()) return;
   if (outcome_.nameInBlock) {
+    app_.connectOutcome = outcome_;
     QDialog::accept();
     return;
   }
@@ -281,6 +282,7 @@ void connect2::namingStep() {
     return;
   }
   if (closeIfAsked()) return;
+  app_.connectOutcome = outcome_;
   QDialog::accept();
 }
 
