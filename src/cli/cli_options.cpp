@@ -96,6 +96,8 @@ const char* usageLine() {
          "probe | read TYPE NAME INDEX | send TEXT | identify [--channel N] |\n"
          "       signal [--channel N] [--envelope] [--resolution haut|moyen|bas] [--nulltrack] |\n"
          "       block read [--channel N] | block write [--channel N] [--password PW] KEY=VALUE... |\n"
+         "       capture [--channel N] --seconds S|--unlimited [--dir D] [--name F] [--host diag|summary]\n"
+         "               [--clock fast] |\n"
          "       aga8 (--comp NAME=PERCENT,... | --setup FILE) --pressure PA --temperature K\n"
          "            --base-pressure PA --base-temperature K [--table --max-pressure PA --max-temperature K] |\n"
          "       energy --flow N --supply T --return T [--prefix P] [--volume V] [--time T]\n"
@@ -147,6 +149,28 @@ const char* helpText() {
          "                           bursts (a upstream, b downstream). --envelope asks for the\n"
          "                           envelope, --resolution for fewer samples (default haut),\n"
          "                           --nulltrack for the channel's NullTrack signal\n"
+         "  capture [--channel N] --seconds S|--unlimited [--dir D] [--name F]\n"
+         "          [--host diag|summary] [--clock fast]\n"
+         "                           connect as identify does, then query the meter every period\n"
+         "                           as the diagnostic screen does (3, 6 or 12 s by the number of\n"
+         "                           paths) and write a data capture log of S seconds (the screen\n"
+         "                           offers 30, 60, 300, 600, 900, 1800, 3600), or until Ctrl-C\n"
+         "                           with --unlimited. The log goes into --dir D (default: the\n"
+         "                           DATA_CAPTURE directory of qm.cfg, else the working\n"
+         "                           directory) under --name F (default: the proposed name, site\n"
+         "                           and location, date and time, .CSV). Prints period=S, then\n"
+         "                           one line per row written: row=N followed by pathP=ok,\n"
+         "                           pathP=warning or pathP=fail for every captured path (P the\n"
+         "                           path or channel number; the worst grade of the path's graded\n"
+         "                           readings), and at the end rows=N, summary=0|1 and log=PATH\n"
+         "                           (empty when no log was opened). Ctrl-C ends the capture with\n"
+         "                           its summary, as Stop does (status 0). A capture ended by a\n"
+         "                           failure (write error, meter units changed, all paths failed,\n"
+         "                           a lost meter) keeps its rows, says why on stderr, status 1.\n"
+         "                           --host summary queries as the system summary does (its period\n"
+         "                           and totalizer reads). --clock fast runs the loop 100 times\n"
+         "                           faster than real time: only the simulated meter keeps up\n"
+         "                           with it (tests, demonstrations)\n"
          "\n"
          "Calculators (no meter needed; their options come after the verb):\n"
          "  aga8                     gas properties at one point. Composition by --comp, a comma\n"
@@ -191,7 +215,8 @@ const char* helpText() {
          "  total off 100 %) is a usage error: the screen's message on stderr, status 2.\n"
          "\n"
          "Options:\n"
-         "  --dir DIR                program directory holding qm.cfg (default: working directory)\n"
+         "  --dir DIR                program directory holding qm.cfg (default: working directory);\n"
+         "                           capture writes its log there\n"
          "  --link tcp:HOST:PORT     use this TCP/IP link instead of the settings file\n"
          "  --link serial:DEVICE[:BAUD-DATABITS-PARITY-STOPBITS[-xon]]\n"
          "                           use this serial device, e.g. serial:/dev/ttyUSB0:9600-7-I-1-xon\n"
@@ -201,7 +226,8 @@ const char* helpText() {
          "  --help                   show this text\n"
          "  --version                show the program version\n"
          "\n"
-         "Exit status: 0 success, 1 failure or Ctrl-C (the message on stderr), 2 usage error.\n";
+         "Exit status: 0 success, 1 failure or Ctrl-C (the message on stderr; Ctrl-C ends a\n"
+         "capture normally), 2 usage error.\n";
 }
 
 bool parseLinkOption(const std::string& text, LinkSettings& settings, std::string& error) {
@@ -255,7 +281,8 @@ bool parseLinkOption(const std::string& text, LinkSettings& settings, std::strin
 bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
   std::vector<std::string> positional;
   bool optionsEnded = false;
-  std::string signalOption;  // the last option only "signal" takes
+  std::string signalOption;   // the last option only "signal" takes
+  std::string captureOption;  // the last option only "capture" takes
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     auto value = [&](std::string& out) {
@@ -268,8 +295,9 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
     };
     if (positional.empty() && (arg == "aga8" || arg == "energy")) {
       // The calculators parse their own options, all after the verb.
-      if (options.channel >= 0 || options.password || !signalOption.empty()) {
-        error = "--channel, --password and the signal options do not apply to " + arg;
+      if (options.channel >= 0 || options.password || !signalOption.empty() ||
+          !captureOption.empty()) {
+        error = "--channel, --password and the signal and capture options do not apply to " + arg;
         return false;
       }
       options.verb = arg == "aga8" ? Verb::Aga8 : Verb::Energy;
@@ -335,6 +363,47 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
         return false;
       }
       signalOption = arg;
+    } else if (arg == "--seconds") {
+      std::string text;
+      long long seconds = 0;
+      if (!value(text)) return false;
+      if (!parseNumber(text, 1, 366LL * 24 * 3600, seconds)) {
+        error = "--seconds needs a capture length in seconds (1 to 31622400)";
+        return false;
+      }
+      options.captureSeconds = static_cast<int>(seconds);
+      captureOption = arg;
+    } else if (arg == "--unlimited") {
+      options.captureUnlimited = true;
+      captureOption = arg;
+    } else if (arg == "--name") {
+      if (!value(options.captureName)) return false;
+      if (options.captureName.empty()) {
+        error = "--name needs a file name";
+        return false;
+      }
+      captureOption = arg;
+    } else if (arg == "--host") {
+      std::string text;
+      if (!value(text)) return false;
+      if (text == "diag") {
+        options.captureHost = CaptureHostChoice::Diagnostic;
+      } else if (text == "summary") {
+        options.captureHost = CaptureHostChoice::Summary;
+      } else {
+        error = "--host takes diag or summary";
+        return false;
+      }
+      captureOption = arg;
+    } else if (arg == "--clock") {
+      std::string text;
+      if (!value(text)) return false;
+      if (text != "fast") {
+        error = "--clock takes fast";
+        return false;
+      }
+      options.fastClock = true;
+      captureOption = arg;
     } else if (arg == "--quiet-ms") {
       std::string text;
       long long ms = 0;
@@ -401,6 +470,16 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
       return false;
     }
     options.verb = Verb::Signal;
+  } else if (verb == "capture") {
+    if (positional.size() != 1) {
+      error = "capture takes no arguments";
+      return false;
+    }
+    if (options.captureUnlimited == (options.captureSeconds > 0)) {
+      error = "capture needs --seconds S or --unlimited (one of them)";
+      return false;
+    }
+    options.verb = Verb::Capture;
   } else if (verb == "block") {
     if (positional.size() >= 2 && positional[1] == "read") {
       if (positional.size() != 2) {
@@ -442,9 +521,14 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
     error = signalOption + " applies to signal";
     return false;
   }
+  if (!captureOption.empty() && options.verb != Verb::Capture) {
+    error = captureOption + " applies to capture";
+    return false;
+  }
   if (options.channel >= 0 && options.verb != Verb::Identify && options.verb != Verb::Signal &&
-      options.verb != Verb::BlockRead && options.verb != Verb::BlockWrite) {
-    error = "--channel applies to identify, signal and block";
+      options.verb != Verb::BlockRead && options.verb != Verb::BlockWrite &&
+      options.verb != Verb::Capture) {
+    error = "--channel applies to identify, signal, block and capture";
     return false;
   }
   if (options.password && options.verb != Verb::BlockWrite) {

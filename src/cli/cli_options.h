@@ -9,9 +9,14 @@
 
 namespace tarnlux::cli {
 
-enum class Verb { None, Help, Version, Probe, Read, Send, Identify, Signal, BlockRead, BlockWrite, Aga8, Energy };
+enum class Verb {
+  None, Help, Version, Probe, Read, Send, Identify, Signal, BlockRead, BlockWrite, Capture, Aga8, Energy
+};
 
 enum class ReadType { Unsigned, Int, Short, Double, Text, Id };
+
+// The screen a capture runs its loop as: the diagnostic screen or the summary.
+enum class CaptureHostChoice { Diagnostic, Summary };
 
 struct Options {
   Verb verb = Verb::None;
@@ -23,13 +28,19 @@ struct Options {
   std::string name;                    // read: variable name
   int index = 0;                       // read: channel or path index
   std::string text;                    // send: the command without its "\r"
-  int channel = -1;                    // identify, signal, block --channel: 0..3, -1 when not given
+  int channel = -1;                    // identify, signal, block, capture --channel: 0..3, -1 when not given
   bool envelope = false;               // signal --envelope
   int resolution = 1;                  // signal --resolution: 1 haut, 2 moyen, 3 bas
   bool nullTrack = false;              // signal --nulltrack
   std::optional<std::string> password; // block write --password
   // block write: KEY=VALUE in command-line order, each key once.
   std::vector<std::pair<std::string, std::string>> assignments;
+  // capture: --seconds S (the capture length) or --unlimited, --name, --host, --clock fast.
+  int captureSeconds = 0;
+  bool captureUnlimited = false;
+  std::string captureName;
+  CaptureHostChoice captureHost = CaptureHostChoice::Diagnostic;
+  bool fastClock = false;
   // aga8, energy: every argument after the verb; the calculators parse their own.
   std::vector<std::string> calcArgs;
 };

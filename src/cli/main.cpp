@@ -13,6 +13,7 @@
 
 #include "block_verb.h"
 #include "calc_verbs.h"
+#include "capture_verb.h"
 #include "cli_options.h"
 #include "common/op_context.h"
 #include "common/paths.h"
@@ -164,6 +165,7 @@ int run(const cli::Options& options) {
   if (options.verb == cli::Verb::Signal) return cli::runSignal(settings, options, ctx);
   if (options.verb == cli::Verb::BlockRead) return cli::runBlockRead(settings, options, ctx);
   if (options.verb == cli::Verb::BlockWrite) return cli::runBlockWrite(settings, options, ctx);
+  if (options.verb == cli::Verb::Capture) return cli::runCapture(settings, options, ctx);
 
   auto link = std::make_unique<MeterLink>();
   int result = link->openLink(settings, false, 5000, ctx);
