@@ -11,23 +11,11 @@ namespace tarnlux {
 namespace {
 
 template <typename T>
-GradeColour gradeAgainst(T value, T failLimit, T warningLimit, BadSide direction) {
-  if (direction == BadSide::High) {
-    if (value > failLimit) return GradeColour::Red;
-    if (value > warningLimit) return GradeColour::Yellow;
-    return GradeColour::Green;
-  }
-  if (value < failLimit) return GradeColour::Red;
-  if (value < warningLimit) return GradeColour::Yellow;
-  return GradeColour::Green;
-}
-
-template <typename T>
 GradeColour twoSided(T value, T lowFail, T lowWarning, T highFail, T highWarning) {
   if (value < lowFail || (value < lowWarning && value <= highFail)) {
-    return gradeAgainst(value, lowFail, lowWarning, BadSide::Low);
+    return gradeCellColour(value, lowWarning, lowFail, BadSide::Low);
   }
-  return gradeAgainst(value, highFail, highWarning, BadSide::High);
+  return gradeCellColour(value, highWarning, highFail, BadSide::High);
 }
 
 GradeColour judgeTwoSided(double value, const TwoSidedLimits& l) {
@@ -72,12 +60,12 @@ GradeColour gradeStatusWord(std::uint32_t statusWord, bool echofluxMode) {
 }
 
 GradeColour gradeValue(double value, double failLimit, double warningLimit, BadSide direction) {
-  return gradeAgainst(value, failLimit, warningLimit, direction);
+  return gradeCellColour(value, warningLimit, failLimit, direction);
 }
 
 GradeColour gradeValue(std::int32_t value, std::int32_t failLimit, std::int32_t warningLimit,
                        BadSide direction) {
-  return gradeAgainst(value, failLimit, warningLimit, direction);
+  return gradeCellColour(value, warningLimit, failLimit, direction);
 }
 
 BadSide twoSidedSide(double value, double lowFail, double lowWarning, double highFail) {
@@ -122,11 +110,11 @@ double ColumnTally::average() const {
 
 void tallySample(double gradedValue, double failLimit, double warningLimit, bool integerQuantity,
                  BadSide direction, double sampleValue, ColumnTally& tally) {
-  const GradeColour grade = integerQuantity
-                                ? gradeAgainst(static_cast<std::int64_t>(gradedValue),
-                                               static_cast<std::int64_t>(failLimit),
-                                               static_cast<std::int64_t>(warningLimit), direction)
-                                : gradeAgainst(gradedValue, failLimit, warningLimit, direction);
+  // Integer quantities compare as integers: every figure cut to its whole part.
+  const GradeColour grade =
+      integerQuantity ? gradeCellColour(std::trunc(gradedValue), std::trunc(warningLimit),
+                                        std::trunc(failLimit), direction)
+                      : gradeCellColour(gradedValue, warningLimit, failLimit, direction);
   tally.countGrade(grade);
   tally.addSample(sampleValue);
 }
