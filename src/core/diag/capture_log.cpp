@@ -1,6 +1,7 @@
 #include "diag/capture_log.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "common/error_text.h"
 #include "diag/status_codes.h"
@@ -317,7 +318,8 @@ void CaptureLog::tallyColumn(CaptureColumn& column, const MeasurementStore& read
       if (r.nullTrackActive) {
         const RealLimitPair l =
             nullTrackDeltaTimeLimits(tt.nullTrackDeltaTime, r.referenceCount, layout_.nanoseconds);
-        tallySample(sample, l.fail, l.warning, false, BadSide::High, sample, tally);
+        // Graded on its magnitude (an offset either way), tallied as read.
+        tallySample(std::fabs(sample), l.fail, l.warning, false, BadSide::High, sample, tally);
       }
       return;
     default:

@@ -242,7 +242,9 @@ GradeColour judgeTransitTimePath(const MeasurementStore& store, int path, unsign
     }
     const RealLimitPair deltaLimits =
         nullTrackDeltaTimeLimits(l.nullTrackDeltaTime, r.referenceCount, store.site.nanoseconds);
-    merge(gradeValue(r.nullTrackDeltaTime, deltaLimits.fail, deltaLimits.warning, BadSide::High));
+    // An offset is as bad in either direction: the magnitude is graded.
+    merge(gradeValue(std::fabs(r.nullTrackDeltaTime), deltaLimits.fail, deltaLimits.warning,
+                     BadSide::High));
   }
   return worst;
 }

@@ -296,6 +296,11 @@ TEST(TransitTimePage, NullTrackLimitsScaleWithTheReferenceCount) {
   EXPECT_EQ(judgeTransitTimePath(store, 2, 0x4, limits, context), GradeColour::Green);
   store.paths[2].nullTrackDeltaTime = 0.11;
   EXPECT_EQ(judgeTransitTimePath(store, 2, 0x4, limits, context), GradeColour::Red);
+  // An offset below zero is as far off as one above.
+  store.paths[2].nullTrackDeltaTime = -0.11;
+  EXPECT_EQ(judgeTransitTimePath(store, 2, 0x4, limits, context), GradeColour::Red);
+  store.paths[2].nullTrackDeltaTime = -0.05;
+  EXPECT_EQ(judgeTransitTimePath(store, 2, 0x4, limits, context), GradeColour::Yellow);
   store.paths[2].nullTrackDeltaTime = 0;
   store.paths[2].nullTrackAlc = 25;
   EXPECT_EQ(judgeTransitTimePath(store, 2, 0x4, limits, context), GradeColour::Yellow);
