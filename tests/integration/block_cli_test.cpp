@@ -2,16 +2,15 @@
 // keys scripts read, the text sent, and what stops a write.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <map>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "cli_process.h"
 #include "meter_process.h"
-#include "test_context.h"
 
 namespace tarnlux {
 namespace {
@@ -25,25 +24,14 @@ struct CliRun {
   std::map<std::string, std::string> keys;
 };
 
-std::string quoted(const std::string& arg) {
-  std::string out = "'";
-  for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
 CliRun runCli(const MeterProcess& meter, const std::vector<std::string>& args) {
-  test::TempDir dir;
-  std::string command =
-      std::string(TARNLUX_CLI_BINARY) + " --link tcp:127.0.0.1:" + std::to_string(meter.tcpPort());
-  for (const std::string& arg : args) command += " " + quoted(arg);
-  command += " 2>" + dir.file("err");
+  std::vector<std::string> all = {"--link", "tcp:127.0.0.1:" + std::to_string(meter.tcpPort())};
+  all.insert(all.end(), args.begin(), args.end());
+  test::CliRun cli = test::runCli(all);
   CliRun run;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  char buffer[1024];
-  while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) run.out += buffer;
-  const int status = pipe == nullptr ? -1 : ::pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.err = test::readWholeFile(dir.file("err"));
+  run.status = cli.status;
+  run.out = std::move(cli.out);
+  run.err = std::move(cli.err);
   std::size_t start = 0;
   for (std::size_t end; (end = run.out.find('\n', start)) != std::string::npos; start = end + 1) {
     const std::string line = run.out.substr(start, end - start);

@@ -1,9 +1,6 @@
 // tarnlux-cli aga8 and energy: the keys, table form and exit statuses that
 // scripts rely on, and that the numbers are the calculators' own.
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -19,40 +16,14 @@
 #include "calc/aga8_screen_rules.h"
 #include "calc/aga8_setup_file.h"
 #include "calc/setup_file_io.h"
+#include "cli_process.h"
 #include "test_context.h"
 
 namespace tarnlux {
 namespace {
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Stdout and stderr go to files so neither pipe can fill while the other is read.
-CliRun runCli(const std::vector<std::string>& args) {
-  test::TempDir dir;
-  const std::string outPath = dir.file("out");
-  const std::string errPath = dir.file("err");
-  CliRun run;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (!std::freopen(outPath.c_str(), "w", stdout) || !std::freopen(errPath.c_str(), "w", stderr)) _exit(127);
-    std::vector<std::string> copy = args;
-    std::string binary = TARNLUX_CLI_BINARY;
-    std::vector<char*> argv{binary.data()};
-    for (auto& a : copy) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(binary.c_str(), argv.data());
-    _exit(127);
-  }
-  int wstatus = 0;
-  if (::waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus)) run.status = WEXITSTATUS(wstatus);
-  run.out = test::readWholeFile(outPath);
-  run.err = test::readWholeFile(errPath);
-  return run;
-}
+using test::CliRun;
+using test::runCli;
 
 std::vector<std::string> lines(const std::string& text) {
   std::vector<std::string> result;

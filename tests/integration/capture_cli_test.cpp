@@ -3,20 +3,16 @@
 // it prints, and how a capture ends on a units change and on Ctrl-C.
 
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdlib>
 #include <map>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "cli_process.h"
 #include "common/profile_file.h"
 #include "meter_process.h"
 #include "test_context.h"
@@ -39,62 +35,14 @@ struct CaptureRun {
 // `interruptOn` it gets SIGINT once that text has appeared on its output.
 CaptureRun runCli(const std::vector<std::string>& args, const TempDir& dir,
                   const std::string& interruptOn = {}) {
+  test::CliOptions options;
+  options.environment = {{"XDG_CONFIG_HOME", dir.file("config")}};
+  options.interruptOn = interruptOn;
+  test::CliRun cli = test::runCli(args, options);
   CaptureRun run;
-  int outPipe[2];
-  int errPipe[2];
-  if (::pipe(outPipe) != 0 || ::pipe(errPipe) != 0) return run;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(outPipe[1], STDOUT_FILENO);
-    ::dup2(errPipe[1], STDERR_FILENO);
-    ::close(outPipe[0]);
-    ::close(errPipe[0]);
-    ::setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
-    std::vector<std::string> copy = args;
-    std::string binary = TARNLUX_CLI_BINARY;
-    std::vector<char*> argv{binary.data()};
-    for (auto& a : copy) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(binary.c_str(), argv.data());
-    _exit(127);
-  }
-  ::close(outPipe[1]);
-  ::close(errPipe[1]);
-  const auto start = std::chrono::steady_clock::now();
-  bool interrupted = false;
-  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-  int open = 2;
-  bool killed = false;
-  while (open > 0) {
-    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(60)) {
-      ::kill(pid, SIGKILL);
-      killed = true;
-      break;
-    }
-    if (!interruptOn.empty() && !interrupted && run.out.find(interruptOn) != std::string::npos) {
-      ::kill(pid, SIGINT);
-      interrupted = true;
-    }
-    if (::poll(fds, 2, 10) <= 0) continue;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP)) == 0) continue;
-      char buffer[4096];
-      const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-      if (n <= 0) {
-        ::close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-        continue;
-      }
-      (i == 0 ? run.out : run.err).append(buffer, static_cast<std::size_t>(n));
-    }
-  }
-  for (auto& f : fds) {
-    if (f.fd >= 0) ::close(f.fd);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  run.status = !killed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.status = cli.status;
+  run.out = std::move(cli.out);
+  run.err = std::move(cli.err);
 
   std::istringstream lines(run.out);
   std::string line;

@@ -1,18 +1,13 @@
 // tarnlux-cli against the simulated meter: the output forms and exit statuses
 // scripts rely on.
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
 #include <vector>
 
+#include "cli_process.h"
 #include "common/version.h"
 #include "meter_process.h"
 #include "test_context.h"
@@ -20,71 +15,15 @@
 namespace tarnlux {
 namespace {
 
+using test::CliRun;
 using test::MeterProcess;
 
-struct CliRun {
-  int status = -1;  // exit status, or -1 when it did not exit in time
-  std::string out;
-  std::string err;
-};
-
 // Runs tarnlux-cli with `args`; sends SIGINT after `interruptAfterMs` when >= 0.
-CliRun runCli(const std::vector<std::string>& args, int interruptAfterMs = -1, int limitMs = 30000) {
-  int outPipe[2];
-  int errPipe[2];
-  CliRun run;
-  if (::pipe(outPipe) != 0 || ::pipe(errPipe) != 0) return run;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(outPipe[1], STDOUT_FILENO);
-    ::dup2(errPipe[1], STDERR_FILENO);
-    ::close(outPipe[0]);
-    ::close(errPipe[0]);
-    std::vector<std::string> copy = args;
-    std::string binary = TARNLUX_CLI_BINARY;
-    std::vector<char*> argv{binary.data()};
-    for (auto& a : copy) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(binary.c_str(), argv.data());
-    _exit(127);
-  }
-  ::close(outPipe[1]);
-  ::close(errPipe[1]);
-  const auto start = std::chrono::steady_clock::now();
-  bool interrupted = false;
-  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-  int open = 2;
-  while (open > 0) {
-    const auto elapsed =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-    if (interruptAfterMs >= 0 && !interrupted && elapsed >= interruptAfterMs) {
-      ::kill(pid, SIGINT);
-      interrupted = true;
-    }
-    if (elapsed > limitMs) {
-      ::kill(pid, SIGKILL);
-      break;
-    }
-    if (::poll(fds, 2, 10) <= 0) continue;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP)) == 0) continue;
-      char buffer[4096];
-      const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-      if (n <= 0) {
-        ::close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-        continue;
-      }
-      (i == 0 ? run.out : run.err).append(buffer, static_cast<std::size_t>(n));
-    }
-  }
-  for (auto& f : fds)
-    if (f.fd >= 0) ::close(f.fd);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+CliRun runCli(const std::vector<std::string>& args, int interruptAfterMs = -1) {
+  test::CliOptions options;
+  options.interruptAfterMs = interruptAfterMs;
+  options.limitMs = 30000;
+  return test::runCli(args, options);
 }
 
 class CliWithMeter : public ::testing::Test {
@@ -179,6 +118,19 @@ TEST_F(CliWithMeter, CtrlCCancelsWithoutAMessage) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "");
+}
+
+// The runner the CLI tests share: a child still running at its limit is
+// killed rather than left to hang the test.
+TEST_F(CliWithMeter, RunnerKillsACliStillRunningAtItsLimit) {
+  start({"--fault", "silent"});
+  test::CliOptions options;
+  options.limitMs = 300;
+  const auto begin = std::chrono::steady_clock::now();
+  const CliRun run = test::runCli({"--link", link, "read", "unsigned", "abar", "0"}, options);
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5));
+  EXPECT_TRUE(run.timedOut);
+  EXPECT_EQ(run.status, -1);
 }
 
 TEST(Cli, UsageErrorsExitTwoWithTheUsageLine) {

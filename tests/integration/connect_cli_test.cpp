@@ -2,15 +2,14 @@
 // and the exit status when a channel has to be chosen.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "cli_process.h"
 #include "meter_process.h"
-#include "test_context.h"
 
 namespace tarnlux {
 namespace {
@@ -24,18 +23,15 @@ struct Identify {
   std::map<std::string, std::string> keys;
 };
 
-Identify identify(const MeterProcess& meter, const std::string& extra = {}) {
-  test::TempDir dir;
-  const std::string command = std::string(TARNLUX_CLI_BINARY) +
-                              " --link tcp:127.0.0.1:" + std::to_string(meter.tcpPort()) +
-                              " identify " + extra + " 2>" + dir.file("err");
+Identify identify(const MeterProcess& meter, const std::vector<std::string>& extra = {}) {
+  std::vector<std::string> args = {"--link", "tcp:127.0.0.1:" + std::to_string(meter.tcpPort()),
+                                   "identify"};
+  args.insert(args.end(), extra.begin(), extra.end());
+  test::CliRun cli = test::runCli(args);
   Identify run;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  char buffer[512];
-  while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) run.out += buffer;
-  const int status = pipe == nullptr ? -1 : ::pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.err = test::readWholeFile(dir.file("err"));
+  run.status = cli.status;
+  run.out = std::move(cli.out);
+  run.err = std::move(cli.err);
   std::size_t start = 0;
   for (std::size_t end; (end = run.out.find('\n', start)) != std::string::npos; start = end + 1) {
     const std::string line = run.out.substr(start, end - start);
@@ -47,14 +43,14 @@ Identify identify(const MeterProcess& meter, const std::string& extra = {}) {
 
 struct ProfileCase {
   const char* profile;
-  const char* extra;
+  std::vector<std::string> extra;
   std::vector<std::pair<const char*, const char*>> expected;
 };
 
 TEST(IdentifyVerb, EveryProfileGivesTheKeysScriptsRead) {
   const std::vector<ProfileCase> cases = {
       {"liquid1",
-       "",
+       {},
        {{"meter_flags", "0x10010"},
         {"version", "3.04.02M"},
         {"type", "7326L"},
@@ -73,7 +69,7 @@ TEST(IdentifyVerb, EveryProfileGivesTheKeysScriptsRead) {
         {"limit.sound_speed_diff.warning", "0.25"},
         {"limit.sound_speed_diff.fail", "0.5"}}},
       {"gas4",
-       "",
+       {},
        {{"meter_flags", "0x403FF"},
         {"gas", "1"},
         {"memory_block", "1"},
@@ -89,7 +85,7 @@ TEST(IdentifyVerb, EveryProfileGivesTheKeysScriptsRead) {
         {"limit.alc.fail", "35"},
         {"limit.nulltrack_alc.warning", "50"}}},
       {"echoflux",
-       "",
+       {},
        {{"meter_flags", "0x11000"},
         {"echoflux", "1"},
         {"channel", "1"},
@@ -98,7 +94,7 @@ TEST(IdentifyVerb, EveryProfileGivesTheKeysScriptsRead) {
         {"limit.fft_peak.fail", "16"},
         {"limit.flow_velocity.fail", "0.001"}}},
       {"old",
-       "",
+       {},
        {{"version", "3.01.06E"},
         {"memory_block", "0"},
         {"alarm_storage", "0"},
@@ -107,7 +103,7 @@ TEST(IdentifyVerb, EveryProfileGivesTheKeysScriptsRead) {
         {"id", "OLD00001"},
         {"block", ""}}},
       {"twochannel",
-       "--channel 2",
+       {"--channel", "2"},
        {{"meter_flags", "0x10030"},
         {"memory_block", "1"},
         {"channel", "2"},
@@ -153,12 +149,12 @@ TEST(IdentifyVerb, MeterWithSeveralChannelsNeedsTheChannelOption) {
   EXPECT_EQ(run.out, "");
   EXPECT_NE(run.err.find("choose a channel with --channel (1,2)"), std::string::npos) << run.err;
 
-  run = identify(meter, "--channel 1");
+  run = identify(meter, {"--channel", "1"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.keys["channel"], "1");
   EXPECT_EQ(run.keys["id"], "TWO00001");
 
-  run = identify(meter, "--channel 4");
+  run = identify(meter, {"--channel", "4"});
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("channel 4 is not available (1,2)"), std::string::npos) << run.err;
 }
@@ -166,13 +162,13 @@ TEST(IdentifyVerb, MeterWithSeveralChannelsNeedsTheChannelOption) {
 TEST(IdentifyVerb, EchofluxChannelOfAMixedMeterUsesTheEchofluxLimits) {
   MeterProcess meter;
   ASSERT_TRUE(meter.startTcp({"--profile", "dual2"})) << meter.error();
-  Identify run = identify(meter, "--channel 2");
+  Identify run = identify(meter, {"--channel", "2"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.keys["echoflux"], "1");
   EXPECT_EQ(run.keys.count("limit.fft_peak.warning"), 1u);
   EXPECT_EQ(run.keys.count("limit.alc.warning"), 0u);
 
-  run = identify(meter, "--channel 1");
+  run = identify(meter, {"--channel", "1"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.keys["echoflux"], "0");
   EXPECT_EQ(run.keys.count("limit.alc.warning"), 1u);

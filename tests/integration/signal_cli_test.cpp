@@ -2,14 +2,14 @@
 // scripts read it, and the failures the meter's faults provoke.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "cli_process.h"
 #include "common/clock.h"
 #include "common/result.h"
 #include "graph/signal_query.h"
@@ -31,18 +31,15 @@ struct SignalRun {
   std::string err;
 };
 
-SignalRun runSignal(const MeterProcess& meter, const std::string& extra = {}) {
-  test::TempDir dir;
-  const std::string command = std::string(TARNLUX_CLI_BINARY) +
-                              " --link tcp:127.0.0.1:" + std::to_string(meter.tcpPort()) +
-                              " signal " + extra + " 2>" + dir.file("err");
+SignalRun runSignal(const MeterProcess& meter, const std::vector<std::string>& extra = {}) {
+  std::vector<std::string> args = {"--link", "tcp:127.0.0.1:" + std::to_string(meter.tcpPort()),
+                                   "signal"};
+  args.insert(args.end(), extra.begin(), extra.end());
+  test::CliRun cli = test::runCli(args);
   SignalRun run;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  char buffer[512];
-  while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) run.out += buffer;
-  const int status = pipe == nullptr ? -1 : ::pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.err = test::readWholeFile(dir.file("err"));
+  run.status = cli.status;
+  run.out = std::move(cli.out);
+  run.err = std::move(cli.err);
 
   std::istringstream lines(run.out);
   std::string line;
@@ -103,7 +100,7 @@ TEST(SignalVerb, PrintsTheFiguresThenBothBurstsAsCsv) {
   EXPECT_LT(before, 10);
   EXPECT_GT(after, 30);
 
-  run = runSignal(meter, "--envelope --resolution moyen");
+  run = runSignal(meter, {"--envelope", "--resolution", "moyen"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.figures["graph"], "envelope");
   EXPECT_EQ(run.figures["resolution"], "moyen");
@@ -114,7 +111,7 @@ TEST(SignalVerb, PrintsTheFiguresThenBothBurstsAsCsv) {
 TEST(SignalVerb, OlderMeterAnswersEndingWithACarriageReturn) {
   MeterProcess meter;
   ASSERT_TRUE(meter.startTcp({"--profile", "legacy"})) << meter.error();
-  SignalRun run = runSignal(meter, "--resolution bas");
+  SignalRun run = runSignal(meter, {"--resolution", "bas"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.figures["site"], "OLD00001");
   EXPECT_EQ(run.figures["search_state"], "6");
@@ -125,12 +122,12 @@ TEST(SignalVerb, OlderMeterAnswersEndingWithACarriageReturn) {
 TEST(SignalVerb, NullTrackSignalOfItsChannel) {
   MeterProcess meter;
   ASSERT_TRUE(meter.startTcp({"--profile", "dual2"})) << meter.error();
-  SignalRun run = runSignal(meter, "--channel 1 --nulltrack");
+  SignalRun run = runSignal(meter, {"--channel", "1", "--nulltrack"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.figures["nulltrack"], "1");
   EXPECT_EQ(run.rows.size(), 1024u);
   // Channel 2 measures in the Echoflux mode: no signal to show.
-  run = runSignal(meter, "--channel 2");
+  run = runSignal(meter, {"--channel", "2"});
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("channel 2 has no transit-time signal"), std::string::npos) << run.err;
 }
@@ -160,10 +157,10 @@ TEST(SignalVerb, FaultsEndWithTheirMessageAndStatusOne) {
 TEST(SignalVerb, UsageErrors) {
   MeterProcess meter;
   ASSERT_TRUE(meter.startTcp()) << meter.error();
-  EXPECT_EQ(runSignal(meter, "--resolution fine").status, 2);
-  EXPECT_EQ(runSignal(meter, "extra").status, 2);
-  EXPECT_EQ(runSignal(meter, "--channel 5").status, 2);
-  EXPECT_EQ(runSignal(meter, "--nulltrack").status, 2) << "the default meter has no NullTrack";
+  EXPECT_EQ(runSignal(meter, {"--resolution", "fine"}).status, 2);
+  EXPECT_EQ(runSignal(meter, {"extra"}).status, 2);
+  EXPECT_EQ(runSignal(meter, {"--channel", "5"}).status, 2);
+  EXPECT_EQ(runSignal(meter, {"--nulltrack"}).status, 2) << "the default meter has no NullTrack";
 }
 
 // A failed path: the channel never reports that it measures, so the query
