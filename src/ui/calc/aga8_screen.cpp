@@ -26,6 +26,7 @@
 #include "calc/aga8_setup_file.h"
 #include "calc/aga8_units.h"
 #include "calc/calc_sessions.h"
+#include "calc/setup_file_saving.h"
 #include "common/op_context.h"
 
 namespace tarnlux::ui {
@@ -56,6 +57,16 @@ constexpr UnitBoxInfo kUnitBoxes[5] = {
     {"densityUnits", "Densite:", kAga8DensityUnitNames, kAga8DensityUnitCount},
     {"enthalpyUnits", "Enthalpie:", kAga8EnthalpyUnitNames, kAga8EnthalpyUnitCount},
 };
+
+SetupFileSaving setupFileSaving(AGA8& screen, const AppState& app, const Aga8Session& session) {
+  return {&screen,
+          session.results.valid,
+          session.setupFilePath,
+          app.programDirectory,
+          kAga8SetupFilter,
+          kAga8SetupExtension,
+          [&screen](const QString& path) { return screen.saveSetupFile(path); }};
+}
 
 AGA8::TableSender& tableSender() {
   static AGA8::TableSender sender;
@@ -417,11 +428,10 @@ void AGA8::clearEntries() {
 
 void AGA8::openSetup() {
   if (BusyFlag::isSet()) return;
-  const QFileInfo current(qtText(session_.setupFilePath));
-  const QString folder =
-      session_.setupFilePath.empty() ? qtText(app_.programDirectory) : current.absolutePath();
-  const QString path = chooseFileToOpen(this, QString::fromLatin1(kAga8SetupFilter),
-                                        QStringLiteral("Ouvrir"), folder, current.fileName());
+  const QString path =
+      chooseFileToOpen(this, QString::fromLatin1(kAga8SetupFilter), QStringLiteral("Ouvrir"),
+                       setupFileFolder(session_.setupFilePath, app_.programDirectory),
+                       QFileInfo(qtText(session_.setupFilePath)).fileName());
   if (!path.isEmpty()) openSetupFile(path);
 }
 
@@ -439,31 +449,12 @@ bool AGA8::openSetupFile(const QString& path) {
 
 void AGA8::save() {
   if (BusyFlag::isSet()) return;
-  if (!session_.results.valid) {
-    ErrorBox(kSetupNoResults, -1, this);
-    return;
-  }
-  if (session_.setupFilePath.empty()) {
-    saveAs();
-    return;
-  }
-  saveSetupFile(qtText(session_.setupFilePath));
+  saveSetup(setupFileSaving(*this, app_, session_));
 }
 
 void AGA8::saveAs() {
   if (BusyFlag::isSet()) return;
-  if (!session_.results.valid) {
-    ErrorBox(kSetupNoResults, -1, this);
-    return;
-  }
-  const QFileInfo current(qtText(session_.setupFilePath));
-  const QString folder =
-      session_.setupFilePath.empty() ? qtText(app_.programDirectory) : current.absolutePath();
-  const QString path =
-      chooseFileToSave(this, QString::fromLatin1(kAga8SetupFilter),
-                       QStringLiteral("Enregistrer sous"), folder, current.fileName());
-  if (path.isEmpty()) return;
-  saveSetupFile(qtText(withDefaultExtension(stdText(path), kAga8SetupExtension)));
+  saveSetupAs(setupFileSaving(*this, app_, session_));
 }
 
 bool AGA8::saveSetupFile(const QString& path) {

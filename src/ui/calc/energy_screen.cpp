@@ -20,6 +20,7 @@
 #include "calc/calc_sessions.h"
 #include "calc/energy_setup_file.h"
 #include "calc/entry_text.h"
+#include "calc/setup_file_saving.h"
 
 namespace tarnlux::ui {
 
@@ -30,6 +31,17 @@ constexpr const char* kSelectionNames[kEnergySelectionCount] = {
     "liquid",           "meterLocation",   "service"};
 constexpr const char* kFieldNames[kEnergyEntryCount] = {"flowRate", "supplyTemperature",
                                                         "returnTemperature"};
+
+SetupFileSaving setupFileSaving(EnrgCalc& screen, const AppState& app,
+                                const EnergySession& session) {
+  return {&screen,
+          session.results.valid,
+          session.setupFilePath,
+          app.programDirectory,
+          kEnergySetupFilter,
+          kEnergySetupExtension,
+          [&screen](const QString& path) { return screen.saveSetupFile(path); }};
+}
 
 }  // namespace
 
@@ -257,11 +269,10 @@ void EnrgCalc::calculate() {
 }
 
 void EnrgCalc::openSetup() {
-  const QFileInfo current(qtText(session_.setupFilePath));
-  const QString folder =
-      session_.setupFilePath.empty() ? qtText(app_.programDirectory) : current.absolutePath();
-  const QString path = chooseFileToOpen(this, QString::fromLatin1(kEnergySetupFilter),
-                                        QStringLiteral("Ouvrir"), folder, current.fileName());
+  const QString path =
+      chooseFileToOpen(this, QString::fromLatin1(kEnergySetupFilter), QStringLiteral("Ouvrir"),
+                       setupFileFolder(session_.setupFilePath, app_.programDirectory),
+                       QFileInfo(qtText(session_.setupFilePath)).fileName());
   if (!path.isEmpty()) openSetupFile(path);
 }
 
@@ -277,32 +288,9 @@ bool EnrgCalc::openSetupFile(const QString& path) {
   return true;
 }
 
-void EnrgCalc::save() {
-  if (!session_.results.valid) {
-    ErrorBox(kSetupNoResults, -1, this);
-    return;
-  }
-  if (session_.setupFilePath.empty()) {
-    saveAs();
-    return;
-  }
-  saveSetupFile(qtText(session_.setupFilePath));
-}
+void EnrgCalc::save() { saveSetup(setupFileSaving(*this, app_, session_)); }
 
-void EnrgCalc::saveAs() {
-  if (!session_.results.valid) {
-    ErrorBox(kSetupNoResults, -1, this);
-    return;
-  }
-  const QFileInfo current(qtText(session_.setupFilePath));
-  const QString folder =
-      session_.setupFilePath.empty() ? qtText(app_.programDirectory) : current.absolutePath();
-  const QString path =
-      chooseFileToSave(this, QString::fromLatin1(kEnergySetupFilter),
-                       QStringLiteral("Enregistrer sous"), folder, current.fileName());
-  if (path.isEmpty()) return;
-  saveSetupFile(qtText(withDefaultExtension(stdText(path), kEnergySetupExtension)));
-}
+void EnrgCalc::saveAs() { saveSetupAs(setupFileSaving(*this, app_, session_)); }
 
 bool EnrgCalc::saveSetupFile(const QString& path) {
   const SetupFileError error = saveEnergySetupFile(stdText(path), session_);
