@@ -26,13 +26,13 @@
 #include "common/result.h"
 #include "graph/graph.h"
 #include "graph/signal_answer_table.h"
+#include "link/link_reopen.h"
 
 namespace tarnlux::ui {
 
 namespace {
 
 constexpr const char* kResolutionNames[] = {"Haut", "Moyen", "Bas"};
-constexpr int kReopenTimeoutMs = 5000;
 
 bool showRetryBox(QWidget* parent, const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kErrorCaption), text,
@@ -97,12 +97,7 @@ class Siggraph::LoopHost final : public SignalLoopHost {
   }
   int reopenLink() override {
     OperationContext ctx = context();
-    const LinkSettings settings = s_.app_.link.settings();
-    s_.app_.link.closeLink(false, ctx);
-    const int result = s_.app_.link.openLink(settings, false, kReopenTimeoutMs, ctx);
-    // The capability word belongs to the connection, not to the socket.
-    s_.app_.link.meterFlags = s_.app_.meter.meterFlags;
-    return result;
+    return tarnlux::reopenLink(s_.app_.link, ctx);
   }
   void closeLink() override {
     OperationContext ctx = context();
