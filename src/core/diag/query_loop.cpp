@@ -278,7 +278,8 @@ QueryLoopEnd QueryLoop::runLoop() {
       host_.idle((dueHundredths_ - elapsed) * 10);
     } else {
       const bool last = currentPath_ == lastPath_;
-      rc = withReconnection(currentPath_, last);
+      rc = withReconnection(
+          [&](OperationContext& ctx) { return readPathStep(currentPath_, last, ctx); });
       if (rc == kOk) {
         if (last) {
           finishPeriod(elapsed);
@@ -322,18 +323,18 @@ QueryLoopEnd QueryLoop::runLoop() {
   return error != kOk ? QueryLoopEnd::Failed : QueryLoopEnd::Ended;
 }
 
-int QueryLoop::withReconnection(int path, bool lastPath) {
+int QueryLoop::withReconnection(const std::function<int(OperationContext&)>& exchange) {
   // Over TCP the first failure is not the user's concern yet: the link gets
   // one reconnection per run, and only the retry reports.
   const bool reconnectable = meter_.tcpLink() && !reconnectionSpent_;
   OperationContext first = ctx_;
   if (reconnectable) first.quiet = true;
-  int rc = readPathStep(path, lastPath, first);
+  int rc = exchange(first);
   if (rc == kOk || rc == kCancelled || rc == kChannelNotReady || !reconnectable) return rc;
   reconnectionSpent_ = true;
   rc = meter_.reopenLink(ctx_);
   if (rc != kOk) return rc;
-  return readPathStep(path, lastPath, ctx_);
+  return exchange(ctx_);
 }
 
 int QueryLoop::readPathStep(int path, bool lastPath, OperationContext& ctx) {
@@ -444,7 +445,11 @@ void QueryLoop::writeCaptureRows(int periods, QueryPeriodReport& report) {
 
 bool QueryLoop::openCapture() {
   CaptureHeaderFacts facts;
-  if (meter_.captureHeaderFacts(activeMask_, facts, ctx_) != kOk) {
+  // The header's reads are exchanges of this pass: a dropped TCP link gets
+  // the run's reconnection here as well.
+  if (withReconnection([&](OperationContext& ctx) {
+        return meter_.captureHeaderFacts(activeMask_, facts, ctx);
+      }) != kOk) {
     // The exchange said what failed.
     endCapture(false, {});
     return false;
@@ -471,7 +476,11 @@ bool QueryLoop::openCapture() {
   logOpened_ = true;
   // The meter keeps the start of its latest capture; a failed write is
   // reported by the block I/O and does not stop the capture.
-  if (log_.lastReport().record) meter_.recordCaptureStart(log_.lastReport(), ctx_);
+  if (log_.lastReport().record) {
+    withReconnection([&](OperationContext& ctx) {
+      return meter_.recordCaptureStart(log_.lastReport(), ctx);
+    });
+  }
   return true;
 }
 

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -247,7 +248,9 @@ class QueryLoop {
  private:
   bool cancelled() const;
   QueryLoopEnd runLoop();
-  int withReconnection(int path, bool lastPath);
+  // Runs one exchange of the loop. Over TCP the first failure is quiet and
+  // spends the run's one reconnection on a retry that reports.
+  int withReconnection(const std::function<int(OperationContext&)>& exchange);
   int readPathStep(int path, bool lastPath, OperationContext& ctx);
   int readAllFailedStep();
   void finishPeriod(std::int64_t elapsedAtPassStart);

@@ -46,6 +46,8 @@ class ScriptedMeter final : public QueryLoopMeter {
   double velocity = 1.0;               // what the next answers carry
   std::string flowUnits = "GAL/MIN";
   std::vector<LastReportStamp> recorded;
+  std::deque<int> headerFailures;  // results of the next captureHeaderFacts calls
+  std::vector<bool> headerQuiet;
 
   bool connected() const override { return true; }
   const MeterFacts& facts() const override { return meterFacts; }
@@ -90,7 +92,13 @@ class ScriptedMeter final : public QueryLoopMeter {
     variables.emplace_back(name);
     return kOk;
   }
-  int captureHeaderFacts(unsigned paths, CaptureHeaderFacts& facts, OperationContext&) override {
+  int captureHeaderFacts(unsigned paths, CaptureHeaderFacts& facts,
+                         OperationContext& ctx) override {
+    headerQuiet.push_back(ctx.quiet);
+    const int rc = headerFailures.empty() ? kOk : headerFailures.front();
+    if (!headerFailures.empty()) headerFailures.pop_front();
+    if (rc > 0) ctx.report("Impossible de recevoir des donnees", rc);
+    if (rc != kOk) return rc;
     fillCaptureFacts(facts, meterFacts);
     facts.capturedPaths = paths;
     return kOk;
@@ -413,6 +421,34 @@ TEST(QueryLoop, OneTcpReconnectionPerRunThenTheFailureIsReported) {
   again.meter.reopenResult = 111;
   EXPECT_EQ(again.loop->run(), QueryLoopEnd::Failed);
   EXPECT_EQ(again.meter.calls.size(), 1u);
+}
+
+TEST(QueryLoop, AConnectionDroppedWhileTheHeaderIsReadIsMendedOnce) {
+  // The log's header reads belong to the pass: the run's one reconnection
+  // covers them, and the capture opens as if nothing happened.
+  Rig rig(QueryHostKind::Diagnostic);
+  rig.meter.tcp = true;
+  rig.meter.headerFailures = {10057};
+  rig.stopAfterPeriods(3);
+  rig.loop->pressCaptureButton(rig.capture(30));
+  EXPECT_EQ(rig.meter.reopens, 1);
+  ASSERT_EQ(rig.meter.headerQuiet.size(), 2u);
+  EXPECT_TRUE(rig.meter.headerQuiet[0]);
+  EXPECT_FALSE(rig.meter.headerQuiet[1]);
+  EXPECT_TRUE(rig.recording.errors.empty());
+  ASSERT_FALSE(rig.host.ends.empty());
+  EXPECT_TRUE(rig.host.ends[0].opened);
+  EXPECT_GT(rig.host.ends[0].rows, 0);
+
+  // Over a serial line there is nothing to reopen: the capture ends, said once.
+  Rig serial(QueryHostKind::Diagnostic);
+  serial.meter.headerFailures = {10057};
+  serial.stopAfterPeriods(3);
+  serial.loop->pressCaptureButton(serial.capture(30));
+  EXPECT_EQ(serial.meter.reopens, 0);
+  ASSERT_FALSE(serial.host.ends.empty());
+  EXPECT_FALSE(serial.host.ends[0].opened);
+  EXPECT_EQ(serial.recording.errors.size(), 1u);
 }
 
 TEST(QueryLoop, AllFailedModeReadsVariablesOnlyAndRefusesACapture) {
