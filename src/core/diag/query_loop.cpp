@@ -279,7 +279,8 @@ QueryLoopEnd QueryLoop::runLoop() {
     } else {
       const bool last = currentPath_ == lastPath_;
       rc = withReconnection(
-          [&](OperationContext& ctx) { return readPathStep(currentPath_, last, ctx); });
+          [&](OperationContext& ctx) { return readPathStep(currentPath_, last, ctx); },
+          currentPath_);
       if (rc == kOk) {
         if (last) {
           finishPeriod(elapsed);
@@ -323,13 +324,17 @@ QueryLoopEnd QueryLoop::runLoop() {
   return error != kOk ? QueryLoopEnd::Failed : QueryLoopEnd::Ended;
 }
 
-int QueryLoop::withReconnection(const std::function<int(OperationContext&)>& exchange) {
+int QueryLoop::withReconnection(const std::function<int(OperationContext&)>& exchange,
+                                int path) {
   // Over TCP the first failure is not the user's concern yet: the link gets
   // one reconnection per run, and only the retry reports.
   const bool reconnectable = meter_.tcpLink() && !reconnectionSpent_;
   OperationContext first = ctx_;
   if (reconnectable) first.quiet = true;
   int rc = exchange(first);
+  if (rc == kChannelNotReady && first.quiet && !ctx_.quiet && path >= 0) {
+    ctx_.report(channelFailureMessage(path, meter_.facts().multiPath));
+  }
   if (rc == kOk || rc == kCancelled || rc == kChannelNotReady || !reconnectable) return rc;
   reconnectionSpent_ = true;
   rc = meter_.reopenLink(ctx_);

@@ -249,8 +249,10 @@ class QueryLoop {
   bool cancelled() const;
   QueryLoopEnd runLoop();
   // Runs one exchange of the loop. Over TCP the first failure is quiet and
-  // spends the run's one reconnection on a retry that reports.
-  int withReconnection(const std::function<int(OperationContext&)>& exchange);
+  // spends the run's one reconnection on a retry that reports. A channel that
+  // does not get ready (`path`'s "Echec canal n") is never retried, so its
+  // message is shown even when the attempt was quiet.
+  int withReconnection(const std::function<int(OperationContext&)>& exchange, int path = -1);
   int readPathStep(int path, bool lastPath, OperationContext& ctx);
   int readAllFailedStep();
   void finishPeriod(std::int64_t elapsedAtPassStart);
