@@ -23,26 +23,10 @@ std::string fixed(double value, int decimals) {
   return buffer;
 }
 
-std::string twoDigits(int a, int b, int c) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%02d.%02d.%02d", a, b, c);
-  return buffer;
-}
-
 std::string upperHex(std::uint32_t value) {
   char buffer[16];
   std::snprintf(buffer, sizeof buffer, "%X", value);
   return buffer;
-}
-
-// The meter's name of a search state, as meters with the memory block send it.
-std::string searchStateName(int code) {
-  static const char* const kNames[] = {
-      "PALC",   "ELSRCH",  "TNSRCH",   "BALC",    "CORREL",  "Measurement", "DAMPLO",
-      "DAMPHI", "DAMPSET", "BUFRANGE", "ENV_ERR", "TN_ERR",  "TN_EARLY",    "TN_LATE",
-      "ENVSIG", "NOCOR",   "ZDT_ERR",  "CORSET",  "WINDSET", "EMPTYMON",    "CORQ"};
-  if (code < 1 || code > 21) return "UNKNOWN";
-  return kNames[code - 1];
 }
 
 bool hasNumber(const VariableStore& store, std::string_view name) {
@@ -313,7 +297,7 @@ std::vector<std::string> extendedDiagnosticLines(Meter& meter, int path) {
   f.push_back("0");                            // 32
   const long accepted = std::lround(meter.sample(cv, "accept", path, 97));
   f.push_back(std::to_string(std::clamp(accepted, 0L, 100L)));                       // 33
-  f.push_back(searchStateName(static_cast<int>(cv.number("make_state", path, 6))));  // 34
+  f.push_back(searchStateWords(static_cast<int>(cv.number("make_state", path, 6))));  // 34
   // 35-36: the temperature in the unit of the meter's set-up (C on metric meters).
   f.push_back(fixed(p.metric ? temperatureC : temperatureC * 1.8 + 32.0, 1));
   f.push_back(p.metric ? "C" : "F");

@@ -37,22 +37,6 @@ std::string fixed(double value, int decimals) {
   return buffer;
 }
 
-std::string twoDigits(int a, int b, int c) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%02d.%02d.%02d", a, b, c);
-  return buffer;
-}
-
-// The meter's search state in words, as meters with extended diagnostics send it.
-std::string searchStateWords(int code) {
-  static const char* const kNames[] = {
-      "PALC",   "ELSRCH",  "TNSRCH",   "BALC",    "CORREL",  "Measurement", "DAMPLO",
-      "DAMPHI", "DAMPSET", "BUFRANGE", "ENV_ERR", "TN_ERR",  "TN_EARLY",    "TN_LATE",
-      "ENVSIG", "NOCOR",   "ZDT_ERR",  "CORSET",  "WINDSET", "EMPTYMON",    "CORQ"};
-  if (code < 1 || code > 21) return "UNKNOWN";
-  return kNames[code - 1];
-}
-
 // Where a channel digit's bursts start: each path has its own geometry.
 double arrivalFor(int index) { return 280.0 + 24.0 * (index % 4); }
 
@@ -88,6 +72,22 @@ void applyMalformation(SignalFaults::Malformed kind, std::vector<std::string>& l
 }
 
 }  // namespace
+
+std::string twoDigits(int a, int b, int c) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%02d.%02d.%02d", a, b, c);
+  return buffer;
+}
+
+std::string searchStateWords(int code) {
+  static const char* const kNames[] = {
+      "PALC",   "ELSRCH",  "TNSRCH",   "BALC",    "CORREL",  "Measurement", "DAMPLO",
+      "DAMPHI", "DAMPSET", "BUFRANGE", "ENV_ERR", "TN_ERR",  "TN_EARLY",    "TN_LATE",
+      "ENVSIG", "NOCOR",   "ZDT_ERR",  "CORSET",  "WINDSET", "EMPTYMON",    "CORQ"};
+  if (code < 1 || code > 21) return "UNKNOWN";
+  return kNames[code - 1];
+}
+
 
 SignalFaultParse parseSignalFault(std::string_view name, bool hasArgument,
                                   std::string_view argument, SignalFaults& faults,

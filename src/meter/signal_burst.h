@@ -67,6 +67,14 @@ Burst makeBurst(const BurstShape& shape, std::mt19937& random);
 // line cannot carry is spread over the next samples.
 std::string encodeBurst(const Burst& burst);
 
+// The meter's date or time as it shows them: three two-digit numbers joined
+// by dots ("MM.DD.YY", "HH.MM.SS").
+std::string twoDigits(int a, int b, int c);
+
+// The search state in words, as meters with the memory block send it
+// ("Measurement" for 6, "UNKNOWN" outside 1 to 21).
+std::string searchStateWords(int code);
+
 // The figures line of the answers to "qg 0C.." and "qg 1C..": identifier,
 // type, version, date, time, flow velocity, sound speed, unit letter, time
 // difference and its unit letter, arrival times, 0, gains, search state, ADC
