@@ -88,7 +88,6 @@ std::string searchStateWords(int code) {
   return kNames[code - 1];
 }
 
-
 SignalFaultParse parseSignalFault(std::string_view name, bool hasArgument,
                                   std::string_view argument, SignalFaults& faults,
                                   std::string& error) {
@@ -208,8 +207,8 @@ std::string figureLine(Meter& meter, int index, bool withOffset, const std::stri
   f += id + ',' + p.typeText + ',' + p.versionText + ',';
   f += twoDigits(local.tm_mon + 1, local.tm_mday, local.tm_year % 100) + ',';
   f += twoDigits(local.tm_hour, local.tm_min, local.tm_sec) + ',';
-  f += fixed(flow, 4) + ',' + fixed(figures.soundSpeed, 2) + ',' + (showsMetric(meter) ? "M" : "E") +
-       ',';
+  f += fixed(flow, 4) + ',' + fixed(figures.soundSpeed, 2) + ',' +
+       (showsMetric(meter) ? "M" : "E") + ',';
   // Gas meters give the time difference in microseconds, liquid ones in nanoseconds.
   f += fixed(deltaT * (p.gas() ? 1e6 : 1e9), 3) + ',' + (p.gas() ? "u" : "n") + ',';
   f += fixed(p.signal.arrivalUp, 3) + ',' + fixed(p.signal.arrivalDown, 3) + ",0,";

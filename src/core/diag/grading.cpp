@@ -111,10 +111,10 @@ double ColumnTally::average() const {
 void tallySample(double gradedValue, double failLimit, double warningLimit, bool integerQuantity,
                  BadSide direction, double sampleValue, ColumnTally& tally) {
   // Integer quantities compare as integers: every figure cut to its whole part.
-  const GradeColour grade =
-      integerQuantity ? gradeCellColour(std::trunc(gradedValue), std::trunc(warningLimit),
-                                        std::trunc(failLimit), direction)
-                      : gradeCellColour(gradedValue, warningLimit, failLimit, direction);
+  const GradeColour grade = integerQuantity
+                                ? gradeCellColour(std::trunc(gradedValue), std::trunc(warningLimit),
+                                                  std::trunc(failLimit), direction)
+                                : gradeCellColour(gradedValue, warningLimit, failLimit, direction);
   tally.countGrade(grade);
   tally.addSample(sampleValue);
 }

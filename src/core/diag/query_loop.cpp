@@ -324,8 +324,7 @@ QueryLoopEnd QueryLoop::runLoop() {
   return error != kOk ? QueryLoopEnd::Failed : QueryLoopEnd::Ended;
 }
 
-int QueryLoop::withReconnection(const std::function<int(OperationContext&)>& exchange,
-                                int path) {
+int QueryLoop::withReconnection(const std::function<int(OperationContext&)>& exchange, int path) {
   // Over TCP the first failure is not the user's concern yet: the link gets
   // one reconnection per run, and only the retry reports.
   const bool reconnectable = meter_.tcpLink() && !reconnectionSpent_;
@@ -482,9 +481,8 @@ bool QueryLoop::openCapture() {
   // The meter keeps the start of its latest capture; a failed write is
   // reported by the block I/O and does not stop the capture.
   if (log_.lastReport().record) {
-    withReconnection([&](OperationContext& ctx) {
-      return meter_.recordCaptureStart(log_.lastReport(), ctx);
-    });
+    withReconnection(
+        [&](OperationContext& ctx) { return meter_.recordCaptureStart(log_.lastReport(), ctx); });
   }
   return true;
 }

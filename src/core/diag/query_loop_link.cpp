@@ -35,25 +35,15 @@ int readPathSetup(MeterLink& link, const MeterFacts& facts, int path, ChannelSet
   query.channel = path;
   query.useTestProbe = true;
 
-  SiteAnswerParsers parsers;
-  const char* area = link.receiveArea();
-  parsers.setParser(kSetupAnswerKind, [&](std::string_view fromMarker, OperationContext& c) {
-    const std::string_view whole(
-        area, static_cast<std::size_t>(fromMarker.data() - area) + fromMarker.size());
-    ChannelSetupAnswer setup;
-    const int fault = parseChannelSetupAnswer(answerAfterEcho(whole, text), path, facts, setup);
-    if (fault == kSetupAnswerEmptyBlockMeter) {
-      c.report(kNoMeterAnswerText, fault);
-    } else if (fault != kOk) {
-      c.report(kMeterDataInvalidText, fault);
-    } else {
-      out = setup;
-    }
-    return fault;
-  });
-  ChannelFacts channelFacts;
-  channelFacts.multiPath = facts.multiPath;
-  return querySiteData(link, query, channelFacts, parsers, ctx);
+  return runSiteQuery(
+      link, query, facts.multiPath,
+      [&](std::string_view answer) {
+        ChannelSetupAnswer setup;
+        const int fault = parseChannelSetupAnswer(answer, path, facts, setup);
+        if (fault == kOk) out = setup;
+        return fault;
+      },
+      ctx);
 }
 
 }  // namespace

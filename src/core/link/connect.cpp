@@ -70,22 +70,7 @@ class ConnectSequence {
     query.channel = channel;
     query.useTestProbe = useTestProbe;
     query.backspacePrefix = backspacePrefix;
-    SiteAnswerParsers parsers;
-    const char* area = link_.receiveArea();
-    parsers.setParser(kind, [&](std::string_view fromMarker, OperationContext& parserCtx) {
-      const std::string_view whole(
-          area, static_cast<std::size_t>(fromMarker.data() - area) + fromMarker.size());
-      const int fault = parse(answerAfterEcho(whole, text));
-      if (fault == kSetupAnswerEmptyBlockMeter) {
-        parserCtx.report(kNoMeterAnswerText, fault);
-      } else if (fault != kOk) {
-        parserCtx.report(kMeterDataInvalidText, fault);
-      }
-      return fault;
-    });
-    ChannelFacts channelFacts;
-    channelFacts.multiPath = facts_.multiPath;
-    return querySiteData(link_, query, channelFacts, parsers, ctx);
+    return runSiteQuery(link_, query, facts_.multiPath, parse, ctx);
   }
 
   const char* terminator() const { return facts_.queryTerminator == kEtx ? "\x03" : "\r"; }
@@ -393,6 +378,26 @@ int storeSiteName(MeterLink& link, const std::string& name, MeterFacts& facts,
   const int rc = writeMeterBlock(link, channel, facts, block, ctx);
   if (rc != kOk) closeQuietly(link, ctx);
   return rc;
+}
+
+int runSiteQuery(MeterLink& link, const SiteQuery& query, bool multiPath,
+                 const std::function<int(std::string_view answer)>& parse, OperationContext& ctx) {
+  SiteAnswerParsers parsers;
+  const char* area = link.receiveArea();
+  parsers.setParser(query.meterType, [&](std::string_view fromMarker, OperationContext& parserCtx) {
+    const std::string_view whole(
+        area, static_cast<std::size_t>(fromMarker.data() - area) + fromMarker.size());
+    const int fault = parse(answerAfterEcho(whole, query.text));
+    if (fault == kSetupAnswerEmptyBlockMeter) {
+      parserCtx.report(kNoMeterAnswerText, fault);
+    } else if (fault != kOk) {
+      parserCtx.report(kMeterDataInvalidText, fault);
+    }
+    return fault;
+  });
+  ChannelFacts channelFacts;
+  channelFacts.multiPath = multiPath;
+  return querySiteData(link, query, channelFacts, parsers, ctx);
 }
 
 }  // namespace tarnlux

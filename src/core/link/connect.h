@@ -18,6 +18,7 @@
 
 #include "common/op_context.h"
 #include "common/result.h"
+#include "link/exchange.h"
 #include "link/link_settings.h"
 #include "link/meter_block_io.h"
 #include "link/meter_facts.h"
@@ -84,5 +85,12 @@ int connectToMeter(MeterLink& link, const LinkSettings& settings, MeterFacts& fa
 // closes the link and returns its code; the screen stays in the naming step.
 int storeSiteName(MeterLink& link, const std::string& name, MeterFacts& facts,
                   MeterBlockStore& block, OperationContext& ctx);
+
+// One site query through querySiteData whose parser gets the answer after
+// the echo of the query (header line first), whatever start marker found it.
+// A parser fault is reported as "Donnees compt. non valables" with the code
+// ("Pas de reponse du compteur" for an empty answer of a memory-block meter).
+int runSiteQuery(MeterLink& link, const SiteQuery& query, bool multiPath,
+                 const std::function<int(std::string_view answer)>& parse, OperationContext& ctx);
 
 }  // namespace tarnlux
