@@ -162,6 +162,27 @@ TEST_F(MeterBlockWithMeter, NamingKeepsTheLimitsTheMeterHolds) {
   EXPECT_EQ(fresh.state.block.info.location, "NORTH");
 }
 
+TEST_F(MeterBlockWithMeter, AProgramStampKeepsTheMetersLimitsAndTheUsersEdits) {
+  start();
+  block.working.limits.transitTime.snr = {25.5, 12};
+  ASSERT_EQ(writeMeterBlock(*link, 0, facts, block, rc.ctx), 0) << rc.lastError();
+  // The user is editing other limits when a capture records its start.
+  block.working.limits.transitTime.snr = {30, 15};
+  const auto stamp = [](MeterBlockFields& fields) {
+    fields.info.lastReportDate = "12-09-26";
+    fields.info.lastReportTime = "00:34";
+  };
+  ASSERT_EQ(updateMeterBlock(*link, 0, facts, block, stamp, rc.ctx), 0) << rc.lastError();
+  MeterBlockStore fresh;
+  ASSERT_EQ(readMeterBlock(*link, 0, false, facts, fresh, rc.ctx), 0);
+  EXPECT_EQ(fresh.state.block.limits.transitTime.snr, (RealLimitPair{25.5, 12}));
+  EXPECT_EQ(fresh.state.block.info.lastReportDate, "12-09-26");
+  EXPECT_EQ(fresh.state.block.info.lastReportTime, "00:34");
+  // The edit is still there, with the stamp.
+  EXPECT_EQ(block.working.limits.transitTime.snr, (RealLimitPair{30, 15}));
+  EXPECT_EQ(block.working.info.lastReportTime, "00:34");
+}
+
 TEST_F(MeterBlockWithMeter, EchofluxChannelUsesItsOwnLayout) {
   start({"--profile", "dual2"}, 1);
   ASSERT_TRUE(facts.echofluxMode);

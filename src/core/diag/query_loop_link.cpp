@@ -128,9 +128,13 @@ int LinkQueryLoopMeter::recordCaptureStart(const LastReportStamp& stamp, Operati
   // A block that could not be read is not overwritten: its other fields
   // would be lost with it.
   if (!outcome_.blockRead || outcome_.blockReadResult != kOk) return kOk;
-  block_.working.info.lastReportDate = stamp.date;
-  block_.working.info.lastReportTime = stamp.time;
-  return writeMeterBlock(link_, channel, facts_, block_, ctx);
+  return updateMeterBlock(
+      link_, channel, facts_, block_,
+      [&](MeterBlockFields& fields) {
+        fields.info.lastReportDate = stamp.date;
+        fields.info.lastReportTime = stamp.time;
+      },
+      ctx);
 }
 
 }  // namespace tarnlux

@@ -373,11 +373,16 @@ int storeSiteName(MeterLink& link, const std::string& name, MeterFacts& facts,
   if (!facts.memoryBlock || channel < 0) return kOk;
   // The block as the meter holds it, with the new name: the working values
   // are still the defaults of the connect and must not replace its limits.
-  block.working = block.state.block;
-  block.working.info.location = name;
-  const int rc = writeMeterBlock(link, channel, facts, block, ctx);
-  if (rc != kOk) closeQuietly(link, ctx);
-  return rc;
+  const int rc = updateMeterBlock(
+      link, channel, facts, block, [&](MeterBlockFields& fields) { fields.info.location = name; },
+      ctx);
+  if (rc != kOk) {
+    closeQuietly(link, ctx);
+    return rc;
+  }
+  // From now on the screens start from what the meter holds.
+  block.useBlockValues();
+  return kOk;
 }
 
 int runSiteQuery(MeterLink& link, const SiteQuery& query, bool multiPath,

@@ -72,6 +72,17 @@ int writeMeterBlock(MeterLink& link, int channel, const MeterFacts& facts, Meter
   return kOk;
 }
 
+int updateMeterBlock(MeterLink& link, int channel, const MeterFacts& facts, MeterBlockStore& store,
+                     const std::function<void(MeterBlockFields&)>& change, OperationContext& ctx) {
+  MeterBlockFields edited = store.working;
+  change(edited);
+  store.working = store.state.block;
+  change(store.working);
+  const int rc = writeMeterBlock(link, channel, facts, store, ctx);
+  store.working = std::move(edited);
+  return rc;
+}
+
 int readCommandBlock(MeterLink& link, int channel, int faultBase, MeterBlockStore& store,
                      OperationContext& ctx) {
   std::string_view answer;

@@ -4,6 +4,7 @@
 // over the link. The text rules live in meter_block.h; this file adds the
 // exchanges around them.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,14 @@ int readMeterBlock(MeterLink& link, int channel, bool verifyOnly, const MeterFac
 inline constexpr int kBlockNotConfirmed = 21042;
 int writeMeterBlock(MeterLink& link, int channel, const MeterFacts& facts, MeterBlockStore& store,
                     OperationContext& ctx);
+
+// Writes the block as the meter holds it (the fields last read) with
+// `change` applied, as writeMeterBlock does; the working values keep whatever
+// the user has been editing and only receive the same change. For writes the
+// program makes on its own (the last-report stamp of a capture): they must
+// not carry unsaved or default limits into the meter. 0 or the code.
+int updateMeterBlock(MeterLink& link, int channel, const MeterFacts& facts, MeterBlockStore& store,
+                     const std::function<void(MeterBlockFields&)>& change, OperationContext& ctx);
 
 // Reads the command block of `channel` ("cv %d qmcmd\r") and takes its
 // sequence character into store.state.commandSequence. Faults are numbered
