@@ -15,16 +15,12 @@ std::string commandLine(std::string_view commandWord, int index, std::string_vie
   return command;
 }
 
-// Sends the command and receives the answer line that follows the type word.
-int exchange(MeterLink& link, std::string_view command, const char* typeWord, OperationContext& ctx,
-             std::string_view& answer) {
-  int result = sendCommand(link, command, kSendBaseTimeoutMs, ctx);
+// Sends the command and receives the answer line from its type word on.
+int exchange(MeterLink& link, std::string_view command, std::string_view typeWord,
+             OperationContext& ctx, std::string_view& answer) {
+  const int result = sendCommand(link, command, kSendBaseTimeoutMs, ctx);
   if (result != kOk) return result;
-  ReceivedText received;
-  result = receiveUntil(link, typeWord, "\r", kAnswerTimeoutMs, ctx, &received);
-  if (result != kOk) return result;
-  answer = std::string_view(link.receiveArea(), received.length);
-  return kOk;
+  return receiveVariableAnswer(link, command, typeWord, kAnswerTimeoutMs, ctx, answer);
 }
 
 }  // namespace
@@ -33,18 +29,16 @@ int readUnsigned(MeterLink& link, std::string_view name, std::string_view typeWo
                  std::uint32_t& value, bool backspacePrefix, OperationContext& ctx) {
   std::string command = commandLine("cv", index, name);
   if (backspacePrefix) command.insert(0, kBackspaces);
-  const std::string marker(typeWord);
   std::string_view answer;
-  const int result = exchange(link, command, marker.c_str(), ctx, answer);
+  const int result = exchange(link, command, typeWord, ctx, answer);
   if (result != kOk) return result;
   return reportAnswerFault(parseUnsignedAnswer(answer, typeWord, name, value), ctx);
 }
 
 int readInt(MeterLink& link, std::string_view commandWord, std::string_view name,
             std::string_view typeWord, int index, std::int32_t& value, int base, OperationContext& ctx) {
-  const std::string marker(typeWord);
   std::string_view answer;
-  const int result = exchange(link, commandLine(commandWord, index, name), marker.c_str(), ctx, answer);
+  const int result = exchange(link, commandLine(commandWord, index, name), typeWord, ctx, answer);
   if (result != kOk) return result;
   return reportAnswerFault(parseIntAnswer(answer, typeWord, name, base, value), ctx);
 }

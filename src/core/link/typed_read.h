@@ -44,7 +44,15 @@ inline constexpr int kValueOutOfRange = 21021;
 inline constexpr std::size_t kMaxTextValue = 15;
 inline constexpr std::size_t kMeterIdLength = 8;
 
+// Where `word` stands as a whole word at or after `from` (not inside a longer
+// name: "int" is not found in "bigint" or "int_max"), or npos. The end of
+// `text` bounds a word unless `endBounds` is false (more text may follow).
+std::size_t findWholeWord(std::string_view text, std::string_view word, std::size_t from = 0,
+                          bool endBounds = true);
+
 // --- Parsers of an answer text (0 or the fault code; outputs untouched on a fault).
+// The type word counts only as a whole word, so a name that holds it reads
+// by the same rules as any other.
 
 // Finds the type word, then the name after it; after the name skips to the
 // value and takes upper-case hexadecimal digits (a lower-case letter ends the
@@ -70,6 +78,16 @@ int reportAnswerFault(int fault, const OperationContext& ctx);
 // reported unless quiet); a parse fault is reported as "Donnees compt. non
 // valables" with its code. The reads do not purge: the caller does, before a
 // command sequence.
+
+// Sends nothing: receives the answer to `command`, a variable read just sent,
+// and hands over the text from the type word up to the carriage return that
+// ends its line. The type word is looked for after the meter's echo of the
+// command line, as a whole word. When the meter's prompt comes back after an
+// answer line without it (a variable the meter does not know), the wait ends
+// at once as a time-out with something received: "Donnees anticipees non
+// recues", -1. Other outcomes as receiveUntil.
+int receiveVariableAnswer(MeterLink& link, std::string_view command, std::string_view typeWord,
+                          int timeoutMs, OperationContext& ctx, std::string_view& answer);
 
 // "cv INDEX NAME\r", six backspaces first when asked.
 int readUnsigned(MeterLink& link, std::string_view name, std::string_view typeWord, int index,

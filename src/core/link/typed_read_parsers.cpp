@@ -20,8 +20,8 @@ bool endsToken(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' 
 // Offset just past `name` found after `typeWord`, or a fault code through `fault`.
 bool locateValue(std::string_view answer, std::string_view typeWord, std::string_view name,
                  int typeFault, int nameFault, std::size_t& afterName, int& fault) {
-  const std::size_t typeAt = answer.find(typeWord);
-  if (typeWord.empty() || typeAt == std::string_view::npos) {
+  const std::size_t typeAt = findWholeWord(answer, typeWord);
+  if (typeAt == std::string_view::npos) {
     fault = typeFault;
     return false;
   }

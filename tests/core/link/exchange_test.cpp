@@ -351,6 +351,52 @@ TEST(TypedRead, ParseFaultIsReportedWithItsCode) {
                                                    "Donnees compt. non valables - Code d'erreur: 21021"}));
 }
 
+TEST(TypedRead, NamesHoldingTheirTypeWordAreReadPastTheEcho) {
+  Session s([](Line& line) {
+    line.waitFor("bigint\r");
+    line.send("\n> cv 0 bigint\r\n int bigint 2147483648\r\n> ");
+    line.waitFor("setpoint\r");
+    // Echo and answer in pieces, a type word cut in two among them.
+    for (const char* piece : {"cv 0 set", "point\r\nin", "t setp", "oint 25", "0\r\n> "}) {
+      line.send(piece);
+      Line::pause(20);
+    }
+    line.waitFor("charset\r");
+    line.send("cv 0 charset\r\nchar charset[8] |LATIN1~~|\r\n> ");
+  });
+  ASSERT_EQ(s.opened, 0);
+  std::int32_t value = 0;
+  EXPECT_EQ(readInt(*s.link, "cv", "bigint", "int", 0, value, 10, s.rc.ctx), kIntInvalid);
+  EXPECT_EQ(readInt(*s.link, "cv", "setpoint", "int", 0, value, 10, s.rc.ctx), 0);
+  EXPECT_EQ(value, 250);
+  std::string text;
+  EXPECT_EQ(readText(*s.link, "charset", 0, text, false, s.rc.ctx), 0);
+  EXPECT_EQ(text, "LATIN1");
+  EXPECT_EQ(s.rc.errors, std::vector<std::string>{"Donnees compt. non valables - Code d'erreur: 21020"});
+}
+
+TEST(TypedRead, PromptBackWithoutTheTypeWordEndsTheWaitAtOnce) {
+  Session s([](Line& line) {
+    line.waitFor("nosuch\r");
+    // The prompt left from the previous command comes before the echo and
+    // does not count; the one after the answer line does.
+    line.send("\n> cv 0 nosuch\r\n");
+    Line::pause(100);
+    line.send("Error: unknown variable\r\n> ");
+    line.waitFor("abar\r");
+    line.send("cv 0 abar\r\nshort abar 5\r\n> ");
+  });
+  ASSERT_EQ(s.opened, 0);
+  const auto begin = std::chrono::steady_clock::now();
+  std::int32_t value = 0;
+  EXPECT_EQ(readInt(*s.link, "cv", "nosuch", "int", 0, value, 10, s.rc.ctx), kTimeout);
+  std::uint32_t status = 0;
+  EXPECT_EQ(readUnsigned(*s.link, "abar", "unsigned", 0, status, false, s.rc.ctx), kTimeout);
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5));
+  EXPECT_EQ(s.rc.errors, (std::vector<std::string>{"Donnees anticipees non recues",
+                                                   "Donnees anticipees non recues"}));
+}
+
 // ---------------------------------------------------------------------------
 // Prompt and channel
 

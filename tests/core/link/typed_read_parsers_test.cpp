@@ -83,6 +83,51 @@ TEST(IntAnswer, FaultCodes) {
   EXPECT_EQ(value, 3);
 }
 
+TEST(TypeWord, CountsOnlyAsAWholeWordSoNamesHoldingItReadAlike) {
+  EXPECT_EQ(findWholeWord("cv 0 bigint\r\n int bigint 5", "int"), 14u);
+  EXPECT_EQ(findWholeWord("int_max bigint", "int"), std::string_view::npos);
+  EXPECT_EQ(findWholeWord("x int", "int"), 2u);
+  EXPECT_EQ(findWholeWord("x int", "int", 0, false), std::string_view::npos);  // more may follow
+
+  const struct {
+    std::string answer;
+    const char* type;
+    const char* name;
+    int code;
+    std::int64_t value;
+  } cases[] = {
+      {"cv 0 bigint\r\n int bigint 2147483648", "int", "bigint", kIntInvalid, 0},
+      {"cv 0 bigint\r\n int bigint 2147483647", "int", "bigint", 0, 2147483647},
+      {"cv 0 setpoint\r\nint setpoint 250", "int", "setpoint", 0, 250},
+      {"cv 0 setpoint", "int", "setpoint", kIntTypeWordMissing, 0},
+      {"int setpoint", "int", "setpoint", kIntNothingAfterName, 0},
+      {"cv 0 shortcut\r\nshort shortcut -12", "short", "shortcut", 0, -12},
+      {"cv 0 unsignedmask\r\nunsigned unsignedmask 1F", "unsigned", "unsignedmask", 0, 0x1F},
+      {"cv 0 unsignedmask", "unsigned", "unsignedmask", kUnsignedTypeWordMissing, 0},
+  };
+  for (const auto& c : cases) {
+    std::int64_t value = 0;
+    int code = 0;
+    if (std::string_view(c.type) == "unsigned") {
+      std::uint32_t u = 0;
+      code = parseUnsignedAnswer(c.answer, c.type, c.name, u);
+      value = u;
+    } else {
+      std::int32_t i = 0;
+      code = parseIntAnswer(c.answer, c.type, c.name, 10, i);
+      value = i;
+    }
+    EXPECT_EQ(code, c.code) << c.answer;
+    if (c.code == 0) {
+      EXPECT_EQ(value, c.value) << c.answer;
+    }
+  }
+  double d = 0;
+  EXPECT_EQ(parseDoubleAnswer("cv 0 doublepulse\r\ndouble doublepulse 0.125", "doublepulse", d), 0);
+  EXPECT_EQ(d, 0.125);
+  EXPECT_EQ(parseDoubleAnswer("cv 0 doublepulse", "doublepulse", d), kDoubleTypeWordMissing);
+}
+
 TEST(DoubleAnswer, ReadsWithTheStrictDecimalRule) {
   double value = 0;
   EXPECT_EQ(parseDoubleAnswer("double delta_t 1.5e3", "delta_t", value), 0);
