@@ -25,6 +25,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tarnlux-meter: %s\n", error.c_str());
     return 2;
   }
+  if (options.identifier && !setProfileIdentifier(profile, *options.identifier, error)) {
+    std::fprintf(stderr, "tarnlux-meter: %s\nTry 'tarnlux-meter --help'.\n", error.c_str());
+    return 2;
+  }
   Meter meter(profile, options.run.seed);
   meter.applyStateFaults(options.run.faults);
   return runMeter(meter, options.run, stdout);

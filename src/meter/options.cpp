@@ -26,7 +26,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
       value = arg.substr(eq + 1);
     } else {
       static const char* const kWithValue[] = {"--tcp",     "--pty",  "--line",
-                                               "--profile", "--seed", "--fault"};
+                                               "--profile", "--seed", "--fault",
+                                               "--id"};
       bool known = false;
       for (const char* k : kWithValue) known = known || name == k;
       if (!known) {
@@ -69,6 +70,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
         return false;
       }
       o.run.seed = static_cast<std::uint32_t>(*seed);
+    } else if (name == "--id") {
+      o.identifier = value;
     } else if (name == "--fault") {
       if (!parseFaults(value, o.run.faults, error)) return false;
     } else {
@@ -120,6 +123,9 @@ std::string helpText() {
          "                    and of the drift of the diagnostic readings, which now and\n"
          "                    then cross the default warning and fail limits; default 1,\n"
          "                    so runs repeat.\n"
+         "  --id TEXT         the meter's identifier (1 to 8 characters, blanks allowed,\n"
+         "                    e.g. \"LIQ01\" or \"GAS 7\") for every channel and site\n"
+         "                    the profile identifies; a shorter one is filled with \"~\".\n"
          "\n"
          "Faults (--fault NAME[,NAME...], may be repeated):\n"
          "  xoff-hold         hold the client off: on a pseudo-terminal send XOFF (0x13)\n"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@ namespace tarnlux::meter {
 struct Options {
   RunConfig run;
   std::string profile;  // name or path; empty: the default profile
+  std::optional<std::string> identifier;  // --id: replaces the profile's identifiers
   bool help = false;
 };
 

@@ -355,3 +355,34 @@ bool loadProfile(std::string_view nameOrPath, Profile& out, std::string& error) 
 }
 
 }  // namespace tarnlux::meter
+
+namespace tarnlux::meter {
+
+bool setProfileIdentifier(Profile& profile, std::string_view text, std::string& error) {
+  if (text.empty() || text.size() > kIdentifierLength ||
+      text.find_first_not_of(' ') == std::string_view::npos) {
+    error = "--id needs 1 to 8 characters, not all blanks";
+    return false;
+  }
+  for (char c : text) {
+    // "~" is the fill, "|" ends a char listing and "," ends an answer field.
+    if (c < 0x20 || c > 0x7E || c == '~' || c == '|' || c == ',') {
+      error = "--id takes printable characters other than ~ | and ,";
+      return false;
+    }
+  }
+  for (Variable& v : profile.cvVariables) {
+    if (v.name != "id" || v.type != VarType::Char) continue;
+    for (std::string& value : v.texts) {
+      // Only the indexes that carry an identifier (channels, the site) take it.
+      if (value.find_first_not_of(" ~") == std::string::npos) continue;
+      value.assign(text.substr(0, v.size));
+      value.resize(v.size, kFillChar);
+    }
+    return true;
+  }
+  error = "the profile has no char variable \"id\"";
+  return false;
+}
+
+}  // namespace tarnlux::meter

@@ -54,4 +54,14 @@ std::string profileDirectory();
 
 inline constexpr std::string_view kDefaultProfile = "liquid1";
 
+// The longest identifier a meter holds ("id" is a char variable of 8).
+inline constexpr std::size_t kIdentifierLength = 8;
+
+// Gives every index that carries an identifier (a non-blank "id": the
+// channels, the multi-path site) the identifier `text` instead: 1 to 8
+// printable characters, blanks allowed, filled with "~" as the meter fills
+// any char variable. False with a message when the text or the profile
+// does not allow it.
+bool setProfileIdentifier(Profile& profile, std::string_view text, std::string& error);
+
 }  // namespace tarnlux::meter

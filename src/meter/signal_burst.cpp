@@ -197,7 +197,10 @@ std::string figureLine(Meter& meter, int index, bool withOffset, const std::stri
   const int frequencyCode = meter.cv().find("fx") != nullptr
                                 ? static_cast<int>(meter.cv().number("fx", index, 0))
                                 : p.signal.frequencyCode;
+  // The identifier as the meter prints it: trailing blanks dropped, the
+  // others shown as "_".
   std::string id = meter.cv().text("id", index).substr(0, 16);
+  while (!id.empty() && id.back() == ' ') id.pop_back();
   std::replace(id.begin(), id.end(), ' ', '_');
   std::tm local{};
   const std::time_t now = meter.now();

@@ -236,3 +236,25 @@ TEST(Profiles, MissingOrUnreadableFilesAreRefusedClearly) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Profiles, IdentifierOptionReplacesEveryIdentifierTheProfileGives) {
+  Profile p;
+  std::string error;
+  ASSERT_TRUE(loadProfile("gas4", p, error)) << error;
+  ASSERT_TRUE(setProfileIdentifier(p, "GAS 7", error)) << error;
+  Meter meter(p, 1);
+  for (int index = 0; index <= 4; ++index) EXPECT_EQ(meter.cv().find("id")->texts[index], "GAS 7~~~");
+  EXPECT_EQ(meter.cv().find("id")->texts[5], "        ");  // no channel there: stays blank
+  EXPECT_EQ(meter.cv().text("id", 4), "GAS 7");
+
+  for (const char* bad : {"", "        ", "TOOLONG99", "A~B", "A|B", "A,B", "A\tB"}) {
+    Profile q;
+    ASSERT_TRUE(loadProfile("liquid1", q, error));
+    EXPECT_FALSE(setProfileIdentifier(q, bad, error)) << bad;
+    EXPECT_EQ(q.cvVariables.empty(), false);
+  }
+}
+
+}  // namespace

@@ -44,6 +44,11 @@ int openFile(const std::string& path, bool& created) {
 std::string proposedCaptureFileName(const std::optional<std::string>& siteIdentifier,
                                     std::string_view location, const LocalTime& now) {
   std::string name = siteIdentifier ? *siteIdentifier : std::string("________");
+  // A multi-path site's identifier keeps its blanks, and a meter may hold any
+  // character there: none of that may split or misplace the file name.
+  for (char& c : name) {
+    if (c == ' ' || c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) c = '_';
+  }
   name += location;
   if (name.size() < kPrefixLength) name.append(kPrefixLength - name.size(), '_');
   appendFormat(name, "%02d%02d%02d", now.month, now.day, now.year % 100);

@@ -33,7 +33,8 @@ inline constexpr const char* kCaptureFileOpenText =
 inline constexpr const char* kCaptureWriteText = "Erreur ecriture fichier capture donnees, code: ";
 
 // The proposed file name: the site identifier ("________" without one) and
-// the location, padded with "_" to 24 characters, then the local date
+// the location, padded with "_" to 24 characters (blanks, path separators
+// and control characters of the identifier shown as "_"), then the local date
 // (month, day, two-digit year), "_", hours and minutes, ".CSV".
 std::string proposedCaptureFileName(const std::optional<std::string>& siteIdentifier,
                                     std::string_view location, const LocalTime& now);

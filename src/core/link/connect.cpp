@@ -16,14 +16,6 @@ using exchange_detail::quietCopy;
 constexpr unsigned kMeasuringBit = 0x10;
 constexpr unsigned kNullTrackGoodBit = 0x02;
 
-// The identifier as a start marker: the meter drops trailing blanks of the
-// identifier it shows, so the marker must not carry them.
-std::string startMarkerOf(const std::string& shownId) {
-  std::string marker = shownId;
-  while (!marker.empty() && marker.back() == ' ') marker.pop_back();
-  return marker;
-}
-
 // A channel without a measuring bit counts as present when its identifier was
 // set: printable throughout, and not all blanks.
 bool identifierIsSet(const std::string& raw) {
@@ -109,8 +101,9 @@ class ConnectSequence {
 
   // "qg n08" with the channel's identifier as start marker.
   int identify(int channel, OperationContext& ctx) {
-    const std::string marker =
-        startMarkerOf(facts_.channelIdDisplay[static_cast<std::size_t>(channel)]);
+    // The answer is awaited from the identifier the meter prints, which is
+    // neither the raw text nor, on multi-path meters, the display form.
+    const std::string marker = printedIdentifier(facts_.channelIdRaw[static_cast<std::size_t>(channel)]);
     return runQuery(
         siteQuery(0, channel, 8), 0, channel, marker.c_str(), terminator(), false, false,
         [this, channel](std::string_view answer) {

@@ -104,10 +104,26 @@ bool echofluxModeFor(const MeterFacts& facts, int channel) {
          versionAllowsEchoflux(facts.versionText);
 }
 
+namespace {
+
+constexpr char kMeterTextFill = '~';
+
+std::string_view withoutFill(std::string_view raw) { return raw.substr(0, raw.find(kMeterTextFill)); }
+
+}  // namespace
+
 std::string displayIdentifier(std::string_view raw, bool multiPath) {
-  std::string shown(raw);
+  std::string shown(withoutFill(raw));
   if (!multiPath) std::replace(shown.begin(), shown.end(), ' ', '_');
   return shown;
+}
+
+std::string printedIdentifier(std::string_view raw) {
+  std::string_view text = withoutFill(raw);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  std::string printed(text);
+  std::replace(printed.begin(), printed.end(), ' ', '_');
+  return printed;
 }
 
 std::string channelFailureMessage(int channel, bool multiPath) {

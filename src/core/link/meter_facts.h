@@ -128,8 +128,13 @@ void applyVersionChecks(MeterFacts& facts);
 // meter, not multi-path, the channel's Echoflux bit set and a version that allows it.
 bool echofluxModeFor(const MeterFacts& facts, int channel);
 
-// The identifier as shown: spaces become "_" except on multi-path meters.
+// The identifier as shown: spaces become "_" except on multi-path meters. The
+// meter's fill ("~") after a short identifier is not part of it.
 std::string displayIdentifier(std::string_view raw, bool multiPath);
+
+// The identifier as the meter prints it at the head of its identification
+// answer: without its fill and trailing blanks, blanks shown as "_".
+std::string printedIdentifier(std::string_view raw);
 
 // "Echec canal 1" ... "Echec canal 4", or "Echec chemin n" on multi-path meters.
 std::string channelFailureMessage(int channel, bool multiPath);

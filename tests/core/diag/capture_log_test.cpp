@@ -150,8 +150,11 @@ TEST(CaptureFileName, SitePrefixPaddedThenLocalDateAndTime) {
   const FixedLocalClock clock(t);
   EXPECT_EQ(proposedCaptureFileName(meter, clock), "CHAN_TWOLOC_____________030731_2359.CSV");
   meter.multiPath = true;
+  // A multi-path site's identifier keeps its blanks; the file name does not.
   meter.siteIdDisplay = "MP SITE ";
-  EXPECT_EQ(proposedCaptureFileName(meter, clock), "MP SITE LOC_____________030731_2359.CSV");
+  EXPECT_EQ(proposedCaptureFileName(meter, clock), "MP_SITE_LOC_____________030731_2359.CSV");
+  meter.siteIdDisplay = "../A\tB/";
+  EXPECT_EQ(proposedCaptureFileName(meter, clock), ".._A_B_LOC______________030731_2359.CSV");
   meter.multiPath = false;
   meter.selectedChannel = -1;
   EXPECT_EQ(proposedCaptureFileName(meter, clock), "________LOC_____________030731_2359.CSV");
