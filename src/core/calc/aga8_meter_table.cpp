@@ -143,8 +143,11 @@ int parseAga8Listing(std::string_view reply, const Aga8MeterArray& array,
     if (values.size() == array.count) return kAga8ListingTooManyValues;
     if (pos - start > kAga8ListingMaxNumberLength) return kAga8ListingNumberTooLong;
     // The listing is cut at the CR that follows its end marker's line, so a
-    // last number running into the cut was never delimited by the meter.
-    if (pos >= reply.size() || reply[pos] == '\n') return kAga8ListingLastUnended;
+    // last number running into the cut (line feeds aside) was never
+    // delimited by the meter. A line feed elsewhere is only skipped.
+    std::size_t next = pos;
+    while (next < reply.size() && reply[next] == '\n') ++next;
+    if (next >= reply.size()) return kAga8ListingLastUnended;
     double value = 0.0;
     if (!parseMeterDecimal(reply.substr(start, pos - start), value)) return kAga8ListingBadNumber;
     values.push_back(value);

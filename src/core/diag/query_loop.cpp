@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <utility>
 
 #include "common/paths.h"
 #include "common/result.h"
@@ -284,6 +285,7 @@ QueryLoopEnd QueryLoop::runLoop() {
       if (rc == kOk) {
         if (last) {
           finishPeriod(elapsed);
+          rc = std::exchange(headerReadFailure_, kOk);
           currentPath_ = firstPath_;
         } else {
           currentPath_ = nextPathAfter(activeMask_, currentPath_);
@@ -451,10 +453,12 @@ bool QueryLoop::openCapture() {
   CaptureHeaderFacts facts;
   // The header's reads are exchanges of this pass: a dropped TCP link gets
   // the run's reconnection here as well.
-  if (withReconnection([&](OperationContext& ctx) {
-        return meter_.captureHeaderFacts(activeMask_, facts, ctx);
-      }) != kOk) {
-    // The exchange said what failed.
+  const int headerRead = withReconnection(
+      [&](OperationContext& ctx) { return meter_.captureHeaderFacts(activeMask_, facts, ctx); });
+  if (headerRead != kOk) {
+    // The exchange said what failed. Like any failed exchange of the pass,
+    // it ends the loop, not only the capture.
+    headerReadFailure_ = headerRead;
     endCapture(false, {});
     return false;
   }

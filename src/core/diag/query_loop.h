@@ -287,6 +287,7 @@ class QueryLoop {
   int periodSeconds_ = 3;
   std::int64_t dueHundredths_ = 0;
   bool reconnectionSpent_ = false;
+  int headerReadFailure_ = 0;  // the capture header's failed read, which ends the loop
   std::uint32_t siteStatusWord_ = 0;
   // The readings at the end of the previous period (with heap storage: the
   // store is large).

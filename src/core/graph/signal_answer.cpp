@@ -105,13 +105,16 @@ int parseSignalFigureLine(std::string_view line, std::size_t minFields, bool ext
   // Field 12 is not used.
   if (!intField(field(13), out.gainUp)) return kSignalBadGainUp;
   if (!intField(field(14), out.gainDown)) return kSignalBadGainDown;
-  // With extended diagnostics the search state is the meter's own word for it.
+  // Field 15, the search state, is kept but neither shown nor checked here:
+  // whatever the meter puts there must not cost the whole answer. Without
+  // extended diagnostics it is a code (0 when it is none), with them the
+  // meter's own word for it (its first 16 characters).
   out.searchStateText.clear();
   out.searchStateCode = 0;
   if (extendedDiagnostics) {
-    if (!textField(skipBlanks(field(15)), out.searchStateText)) return kSignalBadSearchState;
+    out.searchStateText.assign(skipBlanks(field(15)).substr(0, 16));
   } else if (!intField(field(15), out.searchStateCode)) {
-    return kSignalBadSearchState;
+    out.searchStateCode = 0;
   }
   if (!intField(field(16), out.adcFill)) return kSignalBadAdcFill;
   if (!realField(field(17), out.snrUp)) return kSignalBadSnrUp;

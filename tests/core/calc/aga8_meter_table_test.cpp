@@ -72,6 +72,10 @@ TEST(Aga8MeterTable, ListingFaultsHaveTheirCodes) {
       {head + "[4] 5 6 7 8 \r\n[8] 9 " + std::string(33, '1') + " ", 21026},
       {head + "[4] 5 6 7 8 \r\n[8] 9 ", 21027},
       {head + "[4] 5 6 7 8 \r\n[8] 9 10", 21028},
+      {head + "[4] 5 6 7 8 \r\n[8] 9 10\n", 21028},
+      // Line feeds are skipped wherever they stand, after a number too.
+      {head + "[4] 5 6 7\n8\n\r\n[8]\n9 10 ", 0},
+      {"double temp_grid[0]\n1 2 3 4\n[4] 5 6 7 8\n[8] 9 10\n ", 0},
   };
   std::vector<double> values;
   for (const auto& c : cases) {

@@ -447,7 +447,8 @@ TEST(QueryLoop, AConnectionDroppedWhileTheHeaderIsReadIsMendedOnce) {
   EXPECT_TRUE(rig.host.ends[0].opened);
   EXPECT_GT(rig.host.ends[0].rows, 0);
 
-  // Over a serial line there is nothing to reopen: the capture ends, said once.
+  // Over a serial line there is nothing to reopen: the capture ends, said
+  // once, and so does the loop, as after any failed exchange.
   Rig serial(QueryHostKind::Diagnostic);
   serial.meter.headerFailures = {10057};
   serial.stopAfterPeriods(3);
@@ -456,6 +457,9 @@ TEST(QueryLoop, AConnectionDroppedWhileTheHeaderIsReadIsMendedOnce) {
   ASSERT_FALSE(serial.host.ends.empty());
   EXPECT_FALSE(serial.host.ends[0].opened);
   EXPECT_EQ(serial.recording.errors.size(), 1u);
+  EXPECT_EQ(serial.loop->lastEnd(), QueryLoopEnd::Failed);
+  EXPECT_EQ(serial.meter.calls.size(), 1u);
+  EXPECT_FALSE(queryLoopRunning());
 }
 
 TEST(QueryLoop, AllFailedModeReadsVariablesOnlyAndRefusesACapture) {

@@ -267,10 +267,15 @@ TEST(SignalFigureLine, DateAndTimeRuleAppliesWithoutExtendedDiagnostics) {
     EXPECT_EQ(parseSignalFigureLine(join(fields), kSignalMinFigureFields, true, f), 0);
     EXPECT_FALSE(f.meterTimeValid);
   }
-  // The search state must be a code without extended diagnostics.
+  // The search state is kept, never checked: a word where a code belongs or
+  // an over-long value costs nothing else of the answer.
   fields[3] = "02.29.24";
   fields[4] = "23.59.59";
-  fields[15] = "Measurement";
-  EXPECT_EQ(parseSignalFigureLine(join(fields), kSignalMinFigureFields, false, f),
-            kSignalBadSearchState);
+  for (const std::string& state : {std::string("Measurement"), std::string(40, '9'), std::string(40, 'X')}) {
+    fields[15] = state;
+    ASSERT_EQ(parseSignalFigureLine(join(fields), kSignalMinFigureFields, false, f), 0) << state;
+    EXPECT_EQ(f.searchStateCode, 0);
+    ASSERT_EQ(parseSignalFigureLine(join(fields), kSignalMinFigureFields, true, f), 0) << state;
+    EXPECT_EQ(f.searchStateText, state.substr(0, 16));
+  }
 }
