@@ -73,6 +73,34 @@ int reportReceiveFailure(int status, const OperationContext& ctx) {
   return status;
 }
 
+int receiveLoop(MeterLink& link, int timeoutMs, OperationContext& ctx,
+                const std::function<std::optional<int>(std::size_t previousEnd, std::size_t end)>& advance) {
+  char* area = link.receiveArea();
+  area[0] = '\0';
+  if (!link.isOpen()) return reportReceiveFailure(kLinkClosedStatus, ctx);
+  IdleWait idle;
+  std::size_t offset = 0;
+  const std::int64_t start = ctx.nowMs();
+  for (;;) {
+    if (ctx.cancelled()) return kCancelled;
+    int status = 0;
+    bool pending = false;
+    const std::size_t got = link.readAvailable(offset, status, pending);
+    if (got > 0) {
+      const std::size_t previousEnd = offset;
+      offset += got;
+      area[offset] = '\0';
+      idle.progressed();
+      if (const std::optional<int> result = advance(previousEnd, offset)) return *result;
+    } else if (isTransportError(status)) {
+      return reportReceiveFailure(status, ctx);
+    }
+    if (ctx.nowMs() - start >= timeoutMs) return reportReceiveTimeout(offset > 0, ctx);
+    if (got == 0) idle.forRead(link);
+    ctx.tick();
+  }
+}
+
 OperationContext quietCopy(const OperationContext& ctx) {
   OperationContext copy = ctx;
   copy.quiet = true;

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string_view>
 
 #include "common/op_context.h"
@@ -49,6 +51,13 @@ std::size_t resumeFrom(std::size_t previousEnd, std::size_t needleLength, std::s
 int reportReceiveTimeout(bool anythingArrived, const OperationContext& ctx);
 // The report and result of a receive ended by the transport.
 int reportReceiveFailure(int status, const OperationContext& ctx);
+
+// The waiting loop of a receive: fills the receive area from offset 0, keeps
+// it NUL-terminated, and after new bytes [previousEnd, end) asks `advance`,
+// whose result, when it has one, ends the loop. Cancel gives -2; a transport
+// failure and the time-out are reported as receiveUntil reports them.
+int receiveLoop(MeterLink& link, int timeoutMs, OperationContext& ctx,
+                const std::function<std::optional<int>(std::size_t previousEnd, std::size_t end)>& advance);
 
 // A copy of `ctx` that reports nothing.
 OperationContext quietCopy(const OperationContext& ctx);

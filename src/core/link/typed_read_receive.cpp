@@ -1,4 +1,4 @@
-#include <cstring>
+#include <optional>
 
 #include "link/exchange.h"
 #include "link/exchange_loop.h"
@@ -7,10 +7,7 @@
 namespace tarnlux {
 
 using exchange_detail::findIn;
-using exchange_detail::IdleWait;
-using exchange_detail::isTransportError;
-using exchange_detail::kLinkClosedStatus;
-using exchange_detail::reportReceiveFailure;
+using exchange_detail::receiveLoop;
 using exchange_detail::reportReceiveTimeout;
 using exchange_detail::resumeFrom;
 
@@ -123,39 +120,21 @@ std::size_t findWholeWord(std::string_view text, std::string_view word, std::siz
 int receiveVariableAnswer(MeterLink& link, std::string_view command, std::string_view typeWord,
                           int timeoutMs, OperationContext& ctx, std::string_view& answer) {
   char* area = link.receiveArea();
-  area[0] = '\0';
-  if (!link.isOpen()) return reportReceiveFailure(kLinkClosedStatus, ctx);
-
   VariableAnswerSearch search(echoOf(command), typeWord, area);
-  IdleWait idle;
-  std::size_t offset = 0;
-  const std::int64_t start = ctx.nowMs();
-  for (;;) {
-    if (ctx.cancelled()) return kCancelled;
-    int status = 0;
-    bool pending = false;
-    const std::size_t got = link.readAvailable(offset, status, pending);
-    if (got > 0) {
-      const std::size_t previousEnd = offset;
-      offset += got;
-      area[offset] = '\0';
-      idle.progressed();
-      switch (search.advance(previousEnd, offset)) {
-        case VariableAnswerSearch::Outcome::Complete:
-          answer = std::string_view(area + search.typeAt(), search.length() - search.typeAt());
-          return kOk;
-        case VariableAnswerSearch::Outcome::NotComing:
-          return reportReceiveTimeout(true, ctx);
-        case VariableAnswerSearch::Outcome::Waiting:
-          break;
-      }
-    } else if (isTransportError(status)) {
-      return reportReceiveFailure(status, ctx);
-    }
-    if (ctx.nowMs() - start >= timeoutMs) return reportReceiveTimeout(offset > 0, ctx);
-    if (got == 0) idle.forRead(link);
-    ctx.tick();
-  }
+  return receiveLoop(link, timeoutMs, ctx,
+                     [&](std::size_t previousEnd, std::size_t end) -> std::optional<int> {
+                       switch (search.advance(previousEnd, end)) {
+                         case VariableAnswerSearch::Outcome::Complete:
+                           answer = std::string_view(area + search.typeAt(),
+                                                     search.length() - search.typeAt());
+                           return kOk;
+                         case VariableAnswerSearch::Outcome::NotComing:
+                           return reportReceiveTimeout(true, ctx);
+                         case VariableAnswerSearch::Outcome::Waiting:
+                           break;
+                       }
+                       return std::nullopt;
+                     });
 }
 
 }  // namespace tarnlux
