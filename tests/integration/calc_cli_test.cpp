@@ -244,6 +244,18 @@ TEST(Aga8Cli, TableGrid) {
   EXPECT_NEAR(std::stod(cells[3]), number(point, "rhof"), 1e-11);
 }
 
+// Dense methane at 0 C and 20 MPa, whose throat lies below the coldest
+// temperature the first throat search may try: every result, C* within 1e-4
+// of the independent evaluation (0.9146289).
+TEST(Aga8Cli, DenseGasGivesEveryResult) {
+  const CliRun run = runCli(aga8Args("methane=100", 2.0e7, 273.15));
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto values = keyMap(run.out);
+  EXPECT_EQ(values.at("status"), "9000");
+  EXPECT_NEAR(number(values, "zf"), 0.756639137, 1e-9);
+  EXPECT_NEAR(number(values, "cstar"), 0.9146289, 1e-4 * 0.9146289);
+}
+
 // Usage errors and what the screen refuses: status 2, nothing on stdout.
 TEST(Aga8Cli, RefusedInputs) {
   struct Case {

@@ -26,21 +26,29 @@ double logCosh(double x) {
 constexpr double kSearchTolerance = 0.001;
 constexpr int kSearchSteps = 100;
 
-// Secant search for f(x) = 0 within [lo, hi], from x0 and then second(x0),
+// Secant search for f(x) = 0 within [lo, hi], from x0 and then second(x0, f0),
 // stopping when a step changes x by at most kSearchTolerance relative, or
 // failing after kSearchSteps evaluations. eval(x, f) returns a code; the last
 // successful evaluation is the answer. A point without a usable state
 // (kPressureNotRising: the probe fell on the liquid side) is pulled halfway
 // back towards the last point that had one (for the first point, towards
-// `safe`), so one overshooting step does not end a search whose root is sound.
+// `safe`), so one overshooting step does not end a search whose root is sound;
+// the point that failed becomes a limit, as no state lies beyond it either.
+// A search whose root lies beyond a limit stops on that limit (or, for a
+// failed point, as near it as the tolerance): it succeeds with atLimit set,
+// and the caller decides whether that point is of any use.
 template <class Eval, class Second>
-int secantSearch(double x0, Second second, double lo, double hi, double safe, Eval eval) {
+int secantSearch(double x0, Second second, double lo, double hi, double safe, bool& atLimit,
+                 Eval eval) {
+  atLimit = false;
   int steps = 0;
   auto probe = [&](double& x, double toward, double& f) {
     for (;;) {
       if (++steps > kSearchSteps) return kIterationLimit;
       const int rc = eval(x, f);
       if (rc != kPressureNotRising) return rc;
+      if (x < toward) lo = x;
+      if (x > toward) hi = x;
       x = 0.5 * (x + toward);
     }
   };
@@ -48,20 +56,28 @@ int secantSearch(double x0, Second second, double lo, double hi, double safe, Ev
   double f0 = 0;
   int rc = probe(x0, safe, f0);
   if (rc != kSolved || f0 == 0.0) return rc;
-  double x1 = std::clamp(second(x0), lo, hi);
+  double x1 = std::clamp(second(x0, f0), lo, hi);
   double f1 = 0;
   rc = probe(x1, x0, f1);
+  const double scale = std::max(std::fabs(f0), std::fabs(f1));
   for (;;) {
     if (rc != kSolved || f1 == 0.0) return rc;
     if (f1 == f0) return kIterationLimit;  // flat: no root to move to
     const double raw = x1 - f1 * (x1 - x0) / (f1 - f0);
     double x2 = std::clamp(raw, lo, hi);
-    // Pointing beyond the limit it already stands on: the root is outside,
-    // and the standstill must not pass for convergence.
-    if (x2 != raw && x2 == x1) return kIterationLimit;
     const bool last = std::fabs(x2 - x1) <= kSearchTolerance * std::fabs(x2);
+    if (last && x2 != raw) {
+      atLimit = true;
+      // Already standing there: the state in hand is that of the limit.
+      if (x2 == x1) return kSolved;
+    }
     double f2 = 0;
     rc = probe(x2, x1, f2);
+    // A last step that matches clearly worse has closed in on a jump, not a
+    // root: near the dew line the density search can land on the liquid branch.
+    if (rc == kSolved && last && !atLimit && std::fabs(f2) > std::fabs(f1) &&
+        std::fabs(f2) > 1e-8 * scale)
+      return kIterationLimit;
     if (rc != kSolved || last) return rc;
     x0 = x1;
     f0 = f1;
@@ -180,36 +196,60 @@ int ThermoModel::state(double temperatureK, double pressurePa, State& out) {
   out.W = std::sqrt(1000.0 * out.k * dPdRho / m);
   // rho_mass W^2 / P, written so that it holds at zero pressure too.
   out.kappa = out.k * (1.0 + 2.0 * r.d + r.dd) / z;
+  // (dv/dT)_P = (dP/dT)_rho / (rho^2 (dP/drho)_T), molar in dm3/(mol K);
+  // unbounded at zero density, where nothing is searched.
+  out.dvdT = rho > 0 ? dPdTPerRho / (rho * dPdRho) / m : 0.0;
   return kSolved;
 }
 
 int ThermoModel::pressureForEntropy(double temperatureK, double s, const SearchLimits& limits,
                                     double& pStart, State& out) {
-  auto second = [&limits](double p0) {
-    const double p1 = std::clamp(p0 * 0.9, limits.pMin, limits.pMax);
-    return p1 != p0 ? p1 : p0 * 1.1;
+  // The second point is a Newton step, (ds/dP)_T = -(dv/dT)_P, so the
+  // secant starts close and its last step leaves the entropy met far inside
+  // the tolerance: in dense gas C* magnifies a throat entropy error severalfold.
+  auto second = [&limits, &out](double p0, double f0) {
+    const double p1 = p0 + f0 / out.dvdT;
+    if (std::isfinite(p1) && p1 != p0 && out.dvdT > 0) return p1;
+    const double fallback = std::clamp(p0 * 0.9, limits.pMin, limits.pMax);
+    return fallback != p0 ? fallback : p0 * 1.1;
   };
   // Lower pressures are on the gas side.
-  const int rc =
-      secantSearch(pStart, second, limits.pMin, limits.pMax, limits.pMin, [&](double p, double& f) {
-        const int code = state(temperatureK, p, out);
-        f = out.s - s;
-        return code;
-      });
+  bool atLimit = false;
+  const int rc = secantSearch(pStart, second, limits.pMin, limits.pMax, limits.pMin, atLimit,
+                              [&](double p, double& f) {
+                                const int code = state(temperatureK, p, out);
+                                f = out.s - s;
+                                return code;
+                              });
+  // A limit pressure has another entropy: no state of this temperature.
+  if (rc == kSolved && atLimit) return kIterationLimit;
   if (rc == kSolved) pStart = out.P;  // the next temperature starts from here
   return rc;
 }
 
 int ThermoModel::stateFromEnthalpyEntropy(double h, double s, const SearchLimits& limits,
                                           State& out) {
+  bool atLimit = false;
+  const int rc = searchEnthalpyEntropy(h, s, limits, out, atLimit);
+  // The limit temperature has another enthalpy: not the state asked for.
+  return rc == kSolved && atLimit ? kIterationLimit : rc;
+}
+
+int ThermoModel::searchEnthalpyEntropy(double h, double s, const SearchLimits& limits, State& out,
+                                       bool& atLimit) {
   double pGuess = limits.pStart;
-  auto second = [&limits](double t0) {
-    const double t1 = std::clamp(t0 - 10.0, limits.tMin, limits.tMax);
-    return t1 != t0 ? t1 : t0 + 10.0;
+  // Newton step for the second point too: along the isentrope
+  // dh/dT = v (dP/dT)_s = Cp / (T rho (dv/dT)_P).
+  auto second = [&limits, &out](double t0, double f0) {
+    const double slope = out.cp / (out.T * out.rhoMass * out.dvdT);
+    const double t1 = t0 - f0 / slope;
+    if (std::isfinite(t1) && t1 != t0 && slope > 0) return t1;
+    const double fallback = std::clamp(t0 - 10.0, limits.tMin, limits.tMax);
+    return fallback != t0 ? fallback : t0 + 10.0;
   };
   // A temperature where no pressure within the limits has the entropy is
   // stepped back from like a liquid probe; higher temperatures are on the gas side.
-  return secantSearch(limits.tStart, second, limits.tMin, limits.tMax, limits.tMax,
+  return secantSearch(limits.tStart, second, limits.tMin, limits.tMax, limits.tMax, atLimit,
                       [&](double t, double& f) {
                         const int code = pressureForEntropy(t, s, limits, pGuess, out);
                         f = out.h - h;
@@ -225,15 +265,58 @@ int ThermoModel::criticalFlowFactor(const State& plenum, double velocity, double
   const SearchLimits limits = plenumSearchLimits(plenum.T, plenum.P);
   double dh = (plenum.W * plenum.W - velocity * velocity) / 2.0;
   State throat;
+  bool atLimit = false;
+  // Taking the recomputed drop as the next one settles only while the sound
+  // speed changes slowly along the expansion. In dense gas it changes as fast
+  // as the enthalpy or faster (the drops swing between 40 and 150 kJ/kg for
+  // methane at 30 MPa and 300 K), so once a change fails to halve, the next
+  // drop is the one that zeroes the recomputed drop minus the drop reached,
+  // through the last two refinements, kept inside the drops known to fall
+  // short of and to pass the throat. Measured on the state reached, the
+  // throat is then as close as 1 J/kg whatever the searches' own tolerance:
+  // dense gas multiplies an enthalpy error severalfold in C*.
+  bool substituting = true;
+  double lastDh = 0, lastChange = 0, lastResidual = 0;
+  double shortOf = 0, past = HUGE_VAL;
   for (int refinement = 0; refinement < 99; ++refinement) {
-    const int rc = stateFromEnthalpyEntropy(plenum.h - dh, plenum.s, limits, throat);
-    if (rc != kSolved) return rc;
+    // The first drop overshoots the throat where the gas is dense, often past
+    // the coldest temperature searched. The state held on that limit is still
+    // the isentrope's, and its sound speed brings the next drop back inside.
+    const int rc = searchEnthalpyEntropy(plenum.h - dh, plenum.s, limits, throat, atLimit);
+    if (rc != kSolved) {
+      // No state for this drop: it went past the throat into the liquid
+      // side. Halve towards the drops known to fall short, while any are left.
+      past = std::min(past, dh);
+      const double refined = 0.5 * (shortOf + past);
+      if (!(refined > 1.0) || refinement == 98) return rc;
+      substituting = false;
+      dh = refined;
+      continue;
+    }
     const double next = (throat.W * throat.W - velocity * velocity) / 2.0;
     if (!std::isfinite(next)) break;
-    const bool settled = std::fabs(next - dh) < 1.0 || next == dh;
-    dh = next;
+    const double change = next - dh;
+    const double residual = next - (plenum.h - throat.h);
+    if (residual > 0) shortOf = std::max(shortOf, dh);
+    if (residual < 0) past = std::min(past, dh);
+    double refined = next;
+    bool settled = std::fabs(change) < 1.0 || next == dh;
+    if (refinement > 0 && (!substituting || std::fabs(change) > 0.5 * std::fabs(lastChange))) {
+      substituting = false;
+      refined = residual != lastResidual ? dh - residual * (dh - lastDh) / (residual - lastResidual)
+                                         : 0.5 * (shortOf + past);
+      if (!(refined > shortOf && refined < past) && past != HUGE_VAL)
+        refined = 0.5 * (shortOf + past);
+      settled = std::fabs(residual) < 1.0 || refined == dh;
+    }
+    lastDh = dh;
+    lastChange = change;
+    lastResidual = residual;
+    dh = refined;
     if (settled) break;
   }
+  // A throat held on a limit is not the throat.
+  if (atLimit) return kIterationLimit;
   const double value = throat.rhoMass * throat.W / std::sqrt(plenum.Z * plenum.P * plenum.rhoMass);
   cstar = std::isfinite(value) ? value : 0.0;
   return kSolved;

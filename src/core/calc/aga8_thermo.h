@@ -33,6 +33,7 @@ struct State {
   double k = 0;        // Cp/Cv
   double kappa = 0;    // isentropic exponent
   double W = 0;        // speed of sound, m/s
+  double dvdT = 0;     // (dv/dT) at constant pressure, m3/(kg K): steers the state searches
 };
 
 // Where a state is searched for from its enthalpy and entropy.
@@ -69,6 +70,10 @@ class ThermoModel {
 
  private:
   const IdealGas& idealGas(double temperatureK);
+  // The search above; a state held on the temperature limit (the enthalpy
+  // lies beyond it) is returned with atLimit set instead of as a failure.
+  int searchEnthalpyEntropy(double h, double s, const SearchLimits& limits, State& out,
+                            bool& atLimit);
   int pressureForEntropy(double temperatureK, double s, const SearchLimits& limits, double& pStart,
                          State& out);
 
