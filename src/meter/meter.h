@@ -63,6 +63,7 @@ class Meter {
   std::mt19937 random_;
   WallClock clock_;
   bool shortBlockListing_ = false;
+  int silentBlockReads_ = 0;
   std::vector<std::string> shortTables_;
   std::vector<std::string> offTables_;
   SignalFaults signalFaults_;
