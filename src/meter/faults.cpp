@@ -82,6 +82,9 @@ bool parseFaults(std::string_view list, FaultSet& faults, std::string& error) {
         return false;
       }
       faults.silentBlockReads = static_cast<int>(*n);
+    } else if (name == "block-drop") {
+      if (!noArg()) return false;
+      faults.dropBlockRead = true;
     } else if (name == "table-short" || name == "table-off") {
       if (!hasArg || arg.empty()) {
         error = "fault " + std::string(name) + "=NAME needs an array name";

@@ -100,32 +100,38 @@ class BlockAtConnect : public ::testing::Test {
 };
 
 TEST_F(BlockAtConnect, NamingAfterALostReadKeepsWhatTheMeterHolds) {
-  start({"--profile", siteProfile(dir, named("")), "--fault", "block-silent"});
-  ASSERT_TRUE(outcome.blockRead);
-  ASSERT_EQ(outcome.blockReadResult, kTimeout);
-  ASSERT_FALSE(outcome.nameInBlock);
-  // Nothing is known of the block yet: the defaults are in force.
-  EXPECT_EQ(block.working.limits.transitTime.alc, (IntLimitPair{30, 20}));
+  for (const char* fault : {"block-silent", "block-drop"}) {
+    SCOPED_TRACE(fault);
+    start({"--profile", siteProfile(dir, named("")), "--fault", fault});
+    ASSERT_TRUE(outcome.blockRead);
+    ASSERT_NE(outcome.blockReadResult, 0);
+    ASSERT_FALSE(outcome.nameInBlock);
+    // Nothing is known of the block yet: the defaults are in force.
+    EXPECT_EQ(block.working.limits.transitTime.alc, (IntLimitPair{30, 20}));
 
-  std::vector<std::string> shown;
-  ProgressLine progress([&shown](const std::string& text) { shown.push_back(text); });
-  rc.ctx.progress = &progress;
-  ASSERT_EQ(storeSiteName(link, "NORTH", facts, block, rc.ctx), 0) << rc.lastError();
-  for (const std::string& text : shown)
-    EXPECT_EQ(text.find("ecriture des valeurs"), std::string::npos);
-  // From now on the meter's own limits grade.
-  EXPECT_EQ(block.working.limits.transitTime.alc, (IntLimitPair{35, 25}));
-  EXPECT_EQ(block.working.limits.transitTime.snr, (RealLimitPair{25.5, 12}));
+    std::vector<std::string> shown;
+    ProgressLine progress([&shown](const std::string& text) { shown.push_back(text); });
+    rc.ctx.progress = &progress;
+    ASSERT_EQ(storeSiteName(link, "NORTH", facts, block, rc.ctx), 0) << rc.lastError();
+    for (const std::string& text : shown) {
+      EXPECT_EQ(text.find("ecriture des valeurs"), std::string::npos) << text;
+    }
+    // From now on the meter's own limits grade.
+    EXPECT_EQ(block.working.limits.transitTime.alc, (IntLimitPair{35, 25}));
+    EXPECT_EQ(block.working.limits.transitTime.snr, (RealLimitPair{25.5, 12}));
 
-  auto held = meterHolds();
-  EXPECT_EQ(held["location"], "NORTH");
-  EXPECT_EQ(held["limit.alc.warning"], "35");
-  EXPECT_EQ(held["limit.snr.fail"], "12");
-  EXPECT_EQ(held["spool_part_number"], "SP-1");
-  EXPECT_EQ(held["flowmeter_serial_number"], "FS-4");
-  EXPECT_EQ(held["manufacture_date"], "01-02-24");
-  EXPECT_EQ(held["last_report_date"], "03-04-26");
-  EXPECT_EQ(held["last_report_time"], "10:11");
+    auto held = meterHolds();
+    EXPECT_EQ(held["location"], "NORTH");
+    EXPECT_EQ(held["limit.alc.warning"], "35");
+    EXPECT_EQ(held["limit.snr.fail"], "12");
+    EXPECT_EQ(held["spool_part_number"], "SP-1");
+    EXPECT_EQ(held["flowmeter_serial_number"], "FS-4");
+    EXPECT_EQ(held["manufacture_date"], "01-02-24");
+    EXPECT_EQ(held["last_report_date"], "03-04-26");
+    EXPECT_EQ(held["last_report_time"], "10:11");
+    TearDown();
+    rc.ctx.progress = nullptr;
+  }
 }
 
 TEST_F(BlockAtConnect, LimitsInForceAreTheMetersWheneverTheBlockWasRead) {
