@@ -284,18 +284,27 @@ int runBlockWrite(const LinkSettings& settings, const Options& options, Operatio
   if (!requireBlock(c)) return 1;
 
   // The fields the meter holds, changed where asked: a write replaces the
-  // whole block. A block that could not be decoded is rebuilt from defaults.
+  // whole block. When the connect could not read it, it is read again. A
+  // block that cannot be decoded is rebuilt from defaults; one that cannot
+  // be read at all is left alone, or its fields would be lost.
+  const int channel = c.facts.blockChannel();
+  int result = rereadMeterBlock(c.link, channel, c.facts, c.block, ctx);
+  if (result != kOk && !isBlockFormatFault(result)) return 1;
+  if (result != kOk && !ctx.quiet) {
+    std::fprintf(stderr,
+                 "tarnlux-cli: block write: the meter's block cannot be decoded; the "
+                 "fields not given are written with their defaults\n");
+  }
   const MeterBlockLayout layout = layoutForWrite(c.facts.echofluxMode);
-  c.block.working = c.block.state.block;
+  MeterBlockFields fields = c.block.state.block;
   for (const auto& [key, value] : options.assignments) {
     std::string error;
-    if (setBlockField(c.block.working, layout, key, value, error) != 0) {
+    if (setBlockField(fields, layout, key, value, error) != 0) {
       std::fprintf(stderr, "tarnlux-cli: block write: %s\n", error.c_str());
       return 2;
     }
   }
 
-  const int channel = c.facts.blockChannel();
   std::string refusal;
   const PasswordDialog dialog = [&](std::string_view meterPassword, std::string& newPassword) {
     PasswordEntry entry;
@@ -308,7 +317,7 @@ int runBlockWrite(const LinkSettings& settings, const Options& options, Operatio
     newPassword.clear();
     return static_cast<int>(kOk);
   };
-  int result = checkMeterPassword(c.link, channel, dialog, ctx);
+  result = checkMeterPassword(c.link, channel, dialog, ctx);
   if (result != kOk) {
     if (!refusal.empty() && !ctx.quiet) {
       std::fprintf(stderr, "%s%s\n", refusal.c_str(),
@@ -317,7 +326,7 @@ int runBlockWrite(const LinkSettings& settings, const Options& options, Operatio
     return 1;
   }
 
-  result = writeMeterBlock(c.link, channel, c.facts, c.block, ctx);
+  result = writeMeterBlockFields(c.link, channel, c.facts, c.block, fields, ctx);
   if (result != kOk) return 1;
   std::string sent = c.block.state.lastEncoded;
   if (!sent.empty() && sent.back() == '\r') sent.pop_back();

@@ -75,6 +75,16 @@ bool parseFaults(std::string_view list, FaultSet& faults, std::string& error) {
     } else if (name == "short-block") {
       if (!noArg()) return false;
       faults.shortBlock = true;
+    } else if (name == "block-silent") {
+      const std::optional<double> n = hasArg ? parseInteger(arg, 1, 1000000) : 1.0;
+      if (!n) {
+        error = "fault block-silent=N needs N from 1 to 1000000";
+        return false;
+      }
+      faults.silentBlockReads = static_cast<int>(*n);
+    } else if (name == "block-drop") {
+      if (!noArg()) return false;
+      faults.dropBlockRead = true;
     } else if (name == "table-short" || name == "table-off") {
       if (!hasArg || arg.empty()) {
         error = "fault " + std::string(name) + "=NAME needs an array name";

@@ -22,6 +22,8 @@ struct FaultSet {
   unsigned notMeasuring = 0;      // status word "abar" without its measuring bit 0x10
   unsigned nullTrackFailing = 0;  // status word "abar" without its NullTrack bit 0x02
   bool shortBlock = false;        // the memory block is listed one character short
+  int silentBlockReads = 0;       // this many reads of the memory block go unanswered
+  bool dropBlockRead = false;     // the first read of the memory block closes the line
   SignalFaults signal;            // signal answers without data, or malformed
   // After this many diagnostic queries ("qg" kinds 0 and 2 with sub-code 8)
   // the meter switches its velocity units (metric <-> English); 0 = never.

@@ -56,6 +56,8 @@ void Meter::applyStateFaults(const FaultSet& faults) {
   }
   diagnostics_.setUnitsChangeAfter(faults.unitsChangeAfter);
   shortBlockListing_ = faults.shortBlock;
+  silentBlockReads_ = faults.silentBlockReads;
+  dropBlockRead_ = faults.dropBlockRead;
   shortTables_ = faults.tableShort;
   offTables_ = faults.tableOff;
   signalFaults_ = faults.signal;
@@ -120,6 +122,16 @@ std::string Meter::variableCommand(std::string_view word, VariableStore& store,
       };
       listingFaults.omitLast = v->isArray() && named(shortTables_);
       listingFaults.firstOff = v->isArray() && named(offTables_);
+    }
+    // A read lost on the way: the prompt comes back, the listing never does.
+    if (silentBlockReads_ > 0 && &store == &cv_ && token == "qmmem") {
+      --silentBlockReads_;
+      return {};
+    }
+    if (dropBlockRead_ && &store == &cv_ && token == "qmmem") {
+      dropBlockRead_ = false;
+      dropRequested_ = true;
+      return {};
     }
     std::string listing = store.read(token, index, element, random_, listingFaults);
     // "...~|\r\n": one character less than the size says.

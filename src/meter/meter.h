@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "drift.h"
@@ -43,6 +44,9 @@ class Meter {
   // measuring, NullTrack failures, a memory block listed short, table arrays
   // listed short or with a value off).
   void applyStateFaults(const FaultSet& faults);
+  // True once after a command that must end the connection instead of
+  // being answered (the block-drop fault).
+  bool takeDropRequest() { return std::exchange(dropRequested_, false); }
   // The signal answers' faults (applyStateFaults takes them from the fault set).
   SignalFaults& signalFaults() { return signalFaults_; }
 
@@ -63,6 +67,9 @@ class Meter {
   std::mt19937 random_;
   WallClock clock_;
   bool shortBlockListing_ = false;
+  int silentBlockReads_ = 0;
+  bool dropBlockRead_ = false;
+  bool dropRequested_ = false;
   std::vector<std::string> shortTables_;
   std::vector<std::string> offTables_;
   SignalFaults signalFaults_;

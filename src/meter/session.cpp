@@ -92,6 +92,8 @@ void Session::receive(std::string_view bytes, std::int64_t nowMs) {
       }
     }
   }
+  // The line goes down once what is queued has left.
+  if (meter_.takeDropRequest()) dropRequested_ = true;
 }
 
 std::string Session::streamLine() {

@@ -150,11 +150,11 @@ TEST_F(MeterBlockWithMeter, NamingKeepsTheLimitsTheMeterHolds) {
   start();
   block.working.limits.transitTime.snr = {25.5, 12};
   ASSERT_EQ(writeMeterBlock(*link, 0, facts, block, rc.ctx), 0) << rc.lastError();
-  // The next connect resets the working values to the defaults...
+  // The next connect puts the meter's limits in force, unnamed as it is...
   connectAgain();
-  ASSERT_EQ(block.working.limits.transitTime.snr, (RealLimitPair{20, 10}));
+  ASSERT_EQ(block.working.limits.transitTime.snr, (RealLimitPair{25.5, 12}));
   ASSERT_FALSE(nameInBlock);
-  // ...but naming the site must not write them over the meter's own.
+  // ...and naming the site keeps them in the meter.
   ASSERT_EQ(storeSiteName(*link, "NORTH", facts, block, rc.ctx), 0) << rc.lastError();
   MeterBlockStore fresh;
   ASSERT_EQ(readMeterBlock(*link, 0, false, facts, fresh, rc.ctx), 0);

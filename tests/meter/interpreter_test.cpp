@@ -135,6 +135,20 @@ TEST_F(InterpreterTest, StateFaultsClearStatusBitsAndShortenTheBlockListing) {
   }
 }
 
+TEST_F(InterpreterTest, SilentBlockReadsGoUnansweredAndWritesStillCount) {
+  FaultSet faults;
+  std::string error;
+  ASSERT_TRUE(parseFaults("block-silent=2", faults, error)) << error;
+  meter.applyStateFaults(faults);
+  EXPECT_EQ(answer("cv 0 qmmem[0] 7,"), "");
+  EXPECT_EQ(answer("cv 0 qmmem"), "");
+  EXPECT_EQ(answer("cv 1 qmmem"), "") << "any index";
+  EXPECT_EQ(answer("cv 0 qmmem"), "char qmmem[64] |7," + std::string(62, '~') + "|\r\n");
+  for (const char* bad : {"block-silent=0", "block-silent=x"}) {
+    EXPECT_FALSE(parseFaults(bad, faults, error)) << bad;
+  }
+}
+
 TEST_F(InterpreterTest, TableArraysListFourToALineForTheVerification) {
   EXPECT_EQ(answer("cv 0 temp_grid[0] 290.000,300.125,310.000,320.000,330.000,340.000,350.000,"
                    "360.000,370.000,380.004"),

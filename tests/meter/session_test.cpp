@@ -128,6 +128,24 @@ TEST(Session, DropIsAskedAfterTheNthAnswerOnce) {
   EXPECT_FALSE(h.session.dropRequested());
 }
 
+TEST(Session, BlockDropClosesTheLineAtTheFirstBlockReadOnly) {
+  FaultSet f;
+  f.dropBlockRead = true;
+  Harness h{f};
+  h.meter.applyStateFaults(f);
+  h.session.receive("cv 0 abar\r", kStart);
+  h.runUntil(kStart);
+  EXPECT_FALSE(h.session.dropRequested());
+  h.session.receive("cv 0 qmmem\r", kStart + 1);
+  h.runUntil(kStart + 1);
+  EXPECT_TRUE(h.session.dropRequested());
+  h.session.dropDone();
+  h.session.start(kStart + 2);
+  h.session.receive("cv 0 qmmem\r", kStart + 2);
+  h.runUntil(kStart + 2);
+  EXPECT_FALSE(h.session.dropRequested());
+}
+
 TEST(Session, ContinuousStreamNeverLeavesTheLineQuiet) {
   FaultSet f;
   f.continuous = true;

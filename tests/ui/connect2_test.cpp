@@ -1,3 +1,5 @@
+#include "link/connect2.h"
+
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
@@ -16,7 +18,7 @@
 #include "app/app_state.h"
 #include "app/commands.h"
 #include "app/main_frame.h"
-#include "link/connect2.h"
+#include "cli_process.h"
 #include "meter_process.h"
 #include "test_context.h"
 #include "ui_test_support.h"
@@ -224,6 +226,39 @@ class Connect2Test : public QObject {
     QCOMPARE(screen->result(), int(QDialog::Accepted));
     QVERIFY(screen->outcome().nameInBlock);
     QCOMPARE(app_->meter.locationName, std::string("PUMP_STATION_4"));
+    QVERIFY(app_->block.working == app_->block.state.block);
+  }
+
+  void namingAfterALostBlockReadKeepsTheMetersBlock() {
+    const std::string block =
+        "35,25,25.5,12,0.75,0.9,50,30,90,50,30,40,30,20,0.02,0.05,2,4,0.25,0.5,"
+        ",SP-1,SS-2,01-02-24,FP-3,FS-4,03-04-26,10:11";
+    startMeter({"--profile",
+                writeProfile(dir_->path(), "site.ini",
+                             [&](std::string& text) {
+                               replaceLine(text, "qmmem = char[512]", "qmmem = char[512] " + block);
+                             }),
+                "--fault", "block-silent"});
+    const ScaledClock fast(20.0);  // the 50 s block wait in 2.5 s
+    auto screen = open();
+    screen->setClock(&fast);
+    connectToNaming(*screen);
+    QCOMPARE(boxes_->texts.size(), 1);  // the lost read
+    QCOMPARE(app_->block.working.limits.transitTime.alc.warning, 30);
+    typeName(*screen, "north");
+    child<QPushButton>(*screen, "ok")->click();
+    QCOMPARE(screen->result(), int(QDialog::Accepted));
+    QCOMPARE(boxes_->texts.size(), 1);
+    QCOMPARE(app_->block.working.limits.transitTime.alc.warning, 35);
+
+    const test::CliRun run = test::runCli(
+        {"--link", "tcp:127.0.0.1:" + std::to_string(meter_.tcpPort()), "block", "read"});
+    QCOMPARE(run.status, 0);
+    for (const char* line :
+         {"location=NORTH\n", "limit.alc.warning=35\n", "limit.snr.fail=12\n",
+          "spool_part_number=SP-1\n", "manufacture_date=01-02-24\n", "last_report_time=10:11\n"}) {
+      QVERIFY2(run.out.find(line) != std::string::npos, line);
+    }
   }
 
   void nameRulesKeepTheNamingStep() {

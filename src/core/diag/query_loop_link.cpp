@@ -126,8 +126,9 @@ int LinkQueryLoopMeter::recordCaptureStart(const LastReportStamp& stamp, Operati
   const int channel = facts_.blockChannel();
   if (!stamp.record || !facts_.memoryBlock || channel < 0) return kOk;
   // A block that could not be read is not overwritten: its other fields
-  // would be lost with it.
-  if (!outcome_.blockRead || outcome_.blockReadResult != kOk) return kOk;
+  // would be lost with it. (The naming step may have read it since the
+  // connect, hence the store's own record rather than the connect's.)
+  if (!block_.state.fromMeter) return kOk;
   return updateMeterBlock(
       link_, channel, facts_, block_,
       [&](MeterBlockFields& fields) {

@@ -190,6 +190,8 @@ class ConnectSequence {
     if (rc == kOk) {
       facts_.locationName = block_.state.block.info.location;
       outcome_.nameInBlock = !facts_.locationName.empty();
+      // The meter's limits are the ones in force, named or not.
+      block_.useBlockValues();
     }
     return kOk;
   }
@@ -344,6 +346,7 @@ int connectToMeter(MeterLink& link, const LinkSettings& settings, MeterFacts& fa
   block.state.block = MeterBlockFields{};
   block.state.lastReadText.clear();
   block.state.capacity = 0;
+  block.state.fromMeter = false;
 
   int rc = link.openLink(settings, false, kConnectOpenTimeoutMs, ctx);
   if (rc == kOk) {
@@ -364,9 +367,27 @@ int storeSiteName(MeterLink& link, const std::string& name, MeterFacts& facts,
   facts.locationName = name;
   const int channel = facts.blockChannel();
   if (!facts.memoryBlock || channel < 0) return kOk;
-  // The block as the meter holds it, with the new name: the working values
-  // are still the defaults of the connect and must not replace its limits.
-  const int rc = updateMeterBlock(
+  // The connect's read may have failed on the way (a late answer, a dropped
+  // line): the block is read again, so the write keeps the meter's limits and
+  // texts. A block the connect found corrupt was reported there already.
+  OperationContext reading = ctx;
+  reading.errorSink = [&ctx](const std::string& text) {
+    if (text.rfind(kMeterBlockCorruptText, 0) != 0 && ctx.errorSink) ctx.errorSink(text);
+  };
+  int rc = rereadMeterBlock(link, channel, facts, block, reading);
+  if (rc != kOk && !isBlockFormatFault(rc)) {
+    // Nothing is known of what the meter holds: writing now would wipe it.
+    closeQuietly(link, ctx);
+    return rc;
+  }
+  // Only a block that is empty or cannot be decoded is replaced by a fresh
+  // one (the defaults with the name); the user is told which.
+  if (rc != kOk || block.state.lastReadText.empty()) {
+    if (ctx.progress != nullptr) {
+      ctx.progress->start(rc != kOk ? kFreshBlockForUnreadableText : kFreshBlockForEmptyText);
+    }
+  }
+  rc = updateMeterBlock(
       link, channel, facts, block, [&](MeterBlockFields& fields) { fields.info.location = name; },
       ctx);
   if (rc != kOk) {

@@ -63,10 +63,11 @@ struct ConnectOutcome {
 //  3. identifies the meter and checks every measuring channel ("Echec canal n"
 //     / "Echec chemin n", "... NullTrack " messages; a failing channel does not
 //     end the connect);
-//  4. sets the working limits of `block` to their defaults (gas values on a gas
-//     meter);
+//  4. sets the limits of `block` to their defaults (gas values on a gas meter);
 //  5. selects the channel: the only one, else `chooseChannel`;
-//  6. memory-block meters: "qg 500" of the selected channel, then its block.
+//  6. memory-block meters: "qg 500" of the selected channel, then its block;
+//     a block read makes the meter's values the working values, so the
+//     defaults stay in force only for a meter without a readable block.
 // On success returns 0 with the link open, `facts` filled (selectedChannel,
 // echofluxMode, locationName from the block...) and `outcome` filled. On any
 // failure the link is closed, facts.meterFlags and link.meterFlags are 0 and
@@ -77,12 +78,22 @@ int connectToMeter(MeterLink& link, const LinkSettings& settings, MeterFacts& fa
                    MeterBlockStore& block, const ChooseChannel& chooseChannel,
                    ConnectOutcome& outcome, OperationContext& ctx);
 
+// Status line texts of the naming step when the meter's block is replaced by
+// a fresh one (the defaults with the name).
+inline constexpr const char* kFreshBlockForEmptyText =
+    "Memoire de configuration du compteur vide, ecriture des valeurs par defaut";
+inline constexpr const char* kFreshBlockForUnreadableText =
+    "Memoire de configuration du compteur illisible, ecriture des valeurs par defaut";
+
 // The naming step after the name passed checkSiteName (site_names.h) and was
 // added to the name list: remembers it as facts.locationName and, on a meter
 // with the memory block and a known channel (multi-path: the site slot), writes
 // it into the block. The other fields keep the values the block holds in the
-// meter (the limits are not replaced by the working defaults). A failed write
-// closes the link and returns its code; the screen stays in the naming step.
+// meter: when the connect could not read the block, it is read again first. A
+// block that is empty or cannot be decoded is replaced by the defaults with
+// the name (the progress line says so); when the block cannot be read at all
+// (time-out, link failure), nothing is written. A failure closes the link and
+// returns its code; the screen stays in the naming step.
 int storeSiteName(MeterLink& link, const std::string& name, MeterFacts& facts,
                   MeterBlockStore& block, OperationContext& ctx);
 

@@ -282,6 +282,7 @@ int readMeterBlockAnswer(std::string_view answer, MeterBlockLayout layout, bool 
     return fault;
   }
   state.lastReadText = std::string(value.substr(0, value.find_first_of("~|")));
+  state.fromMeter = true;
   return 0;
 }
 
@@ -324,13 +325,11 @@ int encodeMeterBlock(const MeterBlockFields& fields, MeterBlockLayout layout, bo
   return 0;
 }
 
-int prepareMeterBlockWrite(int channel, const MeterBlockFields& working, MeterBlockLayout layout,
+int prepareMeterBlockWrite(int channel, const MeterBlockFields& fields, MeterBlockLayout layout,
                            bool alarmStorage, MeterBlockState& state, std::string& command) {
-  state.block = working;
   const char generation = nextSequenceCharacter(state.generation);
   std::string text;
-  if (const int rc = encodeMeterBlock(state.block, layout, alarmStorage, generation, text);
-      rc != 0) {
+  if (const int rc = encodeMeterBlock(fields, layout, alarmStorage, generation, text); rc != 0) {
     return rc;
   }
   if (text.size() > state.capacity) return kBlockTooLong;
@@ -347,8 +346,9 @@ bool meterBlockWriteConfirmed(std::string_view readBackAnswer, std::string_view 
   return readBackAnswer.find(encodedText) != std::string_view::npos;
 }
 
-void commitMeterBlockWrite(MeterBlockState& state, MeterBlockFields& working) {
-  working = state.block;
+void commitMeterBlockWrite(MeterBlockState& state, const MeterBlockFields& written) {
+  state.block = written;
+  state.fromMeter = true;
   std::string_view text = state.lastEncoded;
   if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
   if (!text.empty() && text.back() == kEot) text.remove_suffix(1);

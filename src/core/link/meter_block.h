@@ -108,6 +108,10 @@ struct MeterBlockState {
   std::string lastReadText;
   // The command block's sequence character.
   char commandSequence = 'z';
+  // The block fields are what the meter holds: set by a read that decoded the
+  // block and by a confirmed write, cleared when a new connect begins. Writes
+  // the program makes on its own start from these fields only when it is set.
+  bool fromMeter = false;
 };
 
 // Longest text accepted on reading (and so on writing) for text 0..7.
@@ -163,23 +167,24 @@ int readMeterBlockAnswer(std::string_view answer, MeterBlockLayout layout, bool 
 int encodeMeterBlock(const MeterBlockFields& fields, MeterBlockLayout layout, bool alarmStorage,
                      char generation, std::string& text);
 
-// The I/O-free first half of writeMeterBlock: copies the working values into
-// the block fields, encodes with the next generation, checks the capacity
-// (text with its "\r" at most N) and gives the command to send,
-// "cv %d qmmem[0] " + block text. On success the generation and the last
-// encoded text are remembered (so a write that fails half-way still makes the
-// next one use a new generation). kBlockTooLong shows kMeterBlockTooLongText
-// and nothing is sent.
-int prepareMeterBlockWrite(int channel, const MeterBlockFields& working, MeterBlockLayout layout,
+// The I/O-free first half of writeMeterBlock: encodes `fields` with the next
+// generation, checks the capacity (text with its "\r" at most N) and gives the
+// command to send, "cv %d qmmem[0] " + block text. On success the generation
+// and the last encoded text are remembered (so a write that fails half-way
+// still makes the next one use a new generation). The block fields are left
+// alone: they take the written fields only once the meter has confirmed them
+// (commitMeterBlockWrite). kBlockTooLong shows kMeterBlockTooLongText and
+// nothing is sent.
+int prepareMeterBlockWrite(int channel, const MeterBlockFields& fields, MeterBlockLayout layout,
                            bool alarmStorage, MeterBlockState& state, std::string& command);
 
 // The read-back check: the block text without its "\r" (and its EOT) occurs in
 // the answer of the verify-only read.
 bool meterBlockWriteConfirmed(std::string_view readBackAnswer, std::string_view encodedText);
 
-// After a confirmed write: the block fields become the working values and the
+// After a confirmed write: the written fields become the block fields and the
 // written text the block last read.
-void commitMeterBlockWrite(MeterBlockState& state, MeterBlockFields& working);
+void commitMeterBlockWrite(MeterBlockState& state, const MeterBlockFields& written);
 
 // Validates the command block's answer (faults from `faultBase`, see
 // readReservedVariable, plus +8 value shorter than 10 characters and +9 a

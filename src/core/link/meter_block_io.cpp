@@ -3,6 +3,8 @@
 #include <string_view>
 
 #include "link/exchange.h"
+#include "link/exchange_loop.h"
+#include "link/link_reopen.h"
 
 namespace tarnlux {
 namespace {
@@ -39,8 +41,9 @@ int readMeterBlock(MeterLink& link, int channel, bool verifyOnly, const MeterFac
   return readMeterBlockText(link, channel, verifyOnly, facts, store, answer, ctx);
 }
 
-int writeMeterBlock(MeterLink& link, int channel, const MeterFacts& facts, MeterBlockStore& store,
-                    OperationContext& ctx) {
+int writeMeterBlockFields(MeterLink& link, int channel, const MeterFacts& facts,
+                          MeterBlockStore& store, const MeterBlockFields& fields,
+                          OperationContext& ctx) {
   std::string_view answer;
   // Without a read the capacity is unknown and every block would count as too long.
   if (store.state.capacity == 0) {
@@ -49,7 +52,7 @@ int writeMeterBlock(MeterLink& link, int channel, const MeterFacts& facts, Meter
   }
 
   std::string command;
-  int rc = prepareMeterBlockWrite(channel, store.working, layoutForWrite(facts.echofluxMode),
+  int rc = prepareMeterBlockWrite(channel, fields, layoutForWrite(facts.echofluxMode),
                                   facts.alarmStorage, store.state, command);
   if (rc != kOk) {
     // Only a full block is the plain capacity case; a field the block cannot
@@ -68,18 +71,57 @@ int writeMeterBlock(MeterLink& link, int channel, const MeterFacts& facts, Meter
     ctx.report(kMeterBlockNotConfirmedText);
     return kBlockNotConfirmed;
   }
-  commitMeterBlockWrite(store.state, store.working);
+  commitMeterBlockWrite(store.state, fields);
   return kOk;
+}
+
+int writeMeterBlock(MeterLink& link, int channel, const MeterFacts& facts, MeterBlockStore& store,
+                    OperationContext& ctx) {
+  const MeterBlockFields fields = store.working;
+  return writeMeterBlockFields(link, channel, facts, store, fields, ctx);
 }
 
 int updateMeterBlock(MeterLink& link, int channel, const MeterFacts& facts, MeterBlockStore& store,
                      const std::function<void(MeterBlockFields&)>& change, OperationContext& ctx) {
-  MeterBlockFields edited = store.working;
-  change(edited);
-  store.working = store.state.block;
-  change(store.working);
-  const int rc = writeMeterBlock(link, channel, facts, store, ctx);
-  store.working = std::move(edited);
+  MeterBlockFields fields = store.state.block;
+  change(fields);
+  const int rc = writeMeterBlockFields(link, channel, facts, store, fields, ctx);
+  // What the meter did not confirm it does not hold: the working values stay.
+  if (rc == kOk) change(store.working);
+  return rc;
+}
+
+bool isBlockFormatFault(int code) {
+  return code >= kBlockNoTypeWord && code <= kBlockBadCheckValue;
+}
+
+int rereadMeterBlock(MeterLink& link, int channel, const MeterFacts& facts, MeterBlockStore& store,
+                     OperationContext& ctx) {
+  if (store.state.fromMeter) return kOk;
+  const auto attempt = [&](OperationContext& attemptCtx) {
+    // An answer that came too late for the failed read must not be taken
+    // for this one's.
+    const int purged = purgeInput(link, 5000, 50, attemptCtx);
+    if (purged != kOk) return purged;
+    return readMeterBlock(link, channel, false, facts, store, attemptCtx);
+  };
+  int rc = kOk;
+  if (link.kind() != TransportKind::Tcp) {
+    rc = attempt(ctx);
+  } else {
+    // A dropped connection is mended once; a corrupt block would only be
+    // read corrupt again.
+    OperationContext first = exchange_detail::quietCopy(ctx);
+    rc = attempt(first);
+    if (isBlockFormatFault(rc)) {
+      ctx.report(kMeterBlockCorruptText, rc);
+    } else if (rc != kOk && rc != kCancelled) {
+      rc = reopenLink(link, ctx);
+      if (rc == kOk) rc = attempt(ctx);
+    }
+  }
+  // The limits in force are the meter's as soon as its block is known.
+  if (rc == kOk) store.useBlockValues();
   return rc;
 }
 

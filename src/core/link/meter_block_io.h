@@ -44,26 +44,49 @@ inline constexpr int kBlockAnswerTimeoutMs = 50000;
 int readMeterBlock(MeterLink& link, int channel, bool verifyOnly, const MeterFacts& facts,
                    MeterBlockStore& store, OperationContext& ctx);
 
-// Writes the working values into the block of `channel`: copies them into the
-// block fields, encodes in the layout of the current Echoflux mode (with head
-// and tail when facts.alarmStorage), refuses a block longer than the capacity
-// ("Trop de donnees pour memoire configuration du compteur", nothing sent),
-// sends "cv %d qmmem[0] <block>", purges (5000 ms, quiet 3000 ms), reads the
-// block back and requires the written text in it ("Erreur de confirmation de
-// memoire du compteur (reenregistrer les donnees)", kBlockNotConfirmed). Only a
-// confirmed write becomes the block last read; the working values are kept
-// either way. 0 or a code. A block never read (capacity unknown) is read first.
+// Writes `fields` into the block of `channel`: encodes them in the layout of
+// the current Echoflux mode (with head and tail when facts.alarmStorage),
+// refuses a block longer than the capacity ("Trop de donnees pour memoire
+// configuration du compteur", nothing sent), sends "cv %d qmmem[0] <block>",
+// purges (5000 ms, quiet 3000 ms), reads the block back and requires the
+// written text in it ("Erreur de confirmation de memoire du compteur
+// (reenregistrer les donnees)", kBlockNotConfirmed). Only a confirmed write
+// changes the block fields (to `fields`) and the block last read; the working
+// values are not touched. 0 or a code. A block never read (capacity unknown)
+// is read first.
 inline constexpr int kBlockNotConfirmed = 21042;
+int writeMeterBlockFields(MeterLink& link, int channel, const MeterFacts& facts,
+                          MeterBlockStore& store, const MeterBlockFields& fields,
+                          OperationContext& ctx);
+
+// Writes the working values (writeMeterBlockFields); after a confirmed write
+// they are also the block fields.
 int writeMeterBlock(MeterLink& link, int channel, const MeterFacts& facts, MeterBlockStore& store,
                     OperationContext& ctx);
 
-// Writes the block as the meter holds it (the fields last read) with
-// `change` applied, as writeMeterBlock does; the working values keep whatever
-// the user has been editing and only receive the same change. For writes the
-// program makes on its own (the last-report stamp of a capture): they must
-// not carry unsaved or default limits into the meter. 0 or the code.
+// Writes the block as the meter holds it (the block fields) with `change`
+// applied; once the meter confirmed it, the working values receive the same
+// change and otherwise keep whatever they hold. For writes the program makes
+// on its own (the site name, the last-report stamp of a capture): they must
+// not carry unsaved or default limits into the meter. The caller makes sure
+// the block fields are the meter's (state.fromMeter, rereadMeterBlock) unless
+// it means to replace a block that cannot be read. 0 or the code.
 int updateMeterBlock(MeterLink& link, int channel, const MeterFacts& facts, MeterBlockStore& store,
                      const std::function<void(MeterBlockFields&)>& change, OperationContext& ctx);
+
+// A read fault that says the meter's block cannot be decoded (21021..21039),
+// as against a time-out, a link failure or a cancel, which say nothing of
+// what the meter holds.
+bool isBlockFormatFault(int code);
+
+// Before a write that keeps the fields it does not change: when the block
+// fields are not known to be the meter's (the last read failed), purges and
+// reads the block again, on TCP with one reconnection. On success the working
+// values become the meter's too. 0, or the read's code: after a format fault
+// the block fields keep what they held (the defaults after a connect) and
+// only a fresh block may be written; after any other code nothing may be.
+int rereadMeterBlock(MeterLink& link, int channel, const MeterFacts& facts, MeterBlockStore& store,
+                     OperationContext& ctx);
 
 // Reads the command block of `channel` ("cv %d qmcmd\r") and takes its
 // sequence character into store.state.commandSequence. Faults are numbered

@@ -170,6 +170,7 @@ void connect2::connectStep() {
   setChannelButtonsEnabled(0);
   progress_.start(kConnecting);
   OperationContext ctx = screenContext(this, &guard_.cancelFlag, &progress_);
+  if (clock_ != nullptr) ctx.clock = clock_;
   const ChooseChannel choose = [this](unsigned selectable) { return askForChannel(selectable); };
 
   const int rc =
@@ -266,6 +267,7 @@ void connect2::namingStep() {
 
   progress_.start(kConnecting);
   OperationContext ctx = screenContext(this, &guard_.cancelFlag, &progress_);
+  if (clock_ != nullptr) ctx.clock = clock_;
   const int rc = storeSiteName(app_.link, name, app_.meter, app_.block, ctx);
   if (rc != kOk) {
     // The store closed the link: without it the name can never be stored, so

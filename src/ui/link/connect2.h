@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/operation_guard.h"
+#include "common/clock.h"
 #include "common/progress_line.h"
 #include "link/connect.h"
 #include "link/site_names.h"
@@ -39,6 +40,8 @@ class connect2 : public QDialog {
   bool operationRunning() const { return guard_.running(); }
   bool choosingChannel() const { return choosing_; }
   const std::string& nameListPath() const { return listPath_; }
+  // The clock the exchanges measure their time-outs with (tests speed it up).
+  void setClock(const Clock* clock) { clock_ = clock; }
 
  public slots:
   // OK: connects, answers the channel question, or takes the name, by step.
@@ -85,6 +88,7 @@ class connect2 : public QDialog {
   bool choosing_ = false;
   ChannelAnswer channelAnswer_ = ChannelAnswer::Waiting;
   bool closeAsked_ = false;
+  const Clock* clock_ = nullptr;
 
   QLabel* status_;
   QGroupBox* channelGroup_;

@@ -290,14 +290,16 @@ TEST(MeterBlockWrite, CapacityReadBackAndCommit) {
             0);
   EXPECT_EQ(command, "cv 0 qmmem[0] " + text);
   EXPECT_EQ(state.lastEncoded, text);
+  EXPECT_EQ(state.block, MeterBlockFields{}) << "unconfirmed: the block fields are not the write's";
+  EXPECT_FALSE(state.fromMeter);
 
   const std::string stored = text.substr(0, text.size() - 1);
   EXPECT_TRUE(meterBlockWriteConfirmed(listing(stored, 200), state.lastEncoded));
   EXPECT_FALSE(meterBlockWriteConfirmed(listing(stored.substr(1), 200), state.lastEncoded));
 
-  MeterBlockFields working;
-  commitMeterBlockWrite(state, working);
-  EXPECT_EQ(working.info.location, "SITE_A");
+  commitMeterBlockWrite(state, fieldsWithLocation("SITE_A"));
+  EXPECT_EQ(state.block.info.location, "SITE_A");
+  EXPECT_TRUE(state.fromMeter);
   EXPECT_EQ(state.lastReadText, stored);
 
   // With a tail the meter keeps the text without its EOT.
