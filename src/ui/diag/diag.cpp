@@ -119,6 +119,7 @@ void diag::buildControls(ScreenLayout layout) {
   auto* trendBox = new QGroupBox(QStringLiteral("Param ligne tend"), this);
   trendBox->setObjectName(QStringLiteral("trendGroup"));
   auto* trendGrid = new QGridLayout(trendBox);
+  trendGrid->setVerticalSpacing(large ? 6 : 2);
   trendGrid->addWidget(trend_->dataLabel(), 0, 0);
   trendGrid->addWidget(trend_->dataList(), 0, 1);
   trendGrid->addWidget(trend_->spanLabel(), 1, 0);
@@ -145,6 +146,7 @@ void diag::buildControls(ScreenLayout layout) {
   if (large) fileName_->setMinimumWidth(260);
   captureButton_ = button(captureBox, "capture", kCaptureStartText);
   auto* captureGrid = new QGridLayout(captureBox);
+  captureGrid->setVerticalSpacing(large ? 6 : 2);
   captureGrid->addWidget(label(captureBox, "captureLengthLabel", "Intervalle tps:"), 0, 0);
   captureGrid->addWidget(length_, 0, 1);
   captureGrid->addWidget(captureButton_, 0, 2);
@@ -177,6 +179,7 @@ void diag::buildControls(ScreenLayout layout) {
   connect(exit, &QPushButton::clicked, this, &diag::reject);
 
   auto* buttons = new QGridLayout;
+  buttons->setVerticalSpacing(large ? 6 : 2);
   buttons->addWidget(queryButton_, 0, 0);
   buttons->addWidget(stop, 0, 1);
   buttons->addWidget(printButton_, 1, 0);

@@ -28,7 +28,7 @@ Metrics metricsOf(QPainter& p) {
   Metrics m;
   m.w = std::max(1, fm.horizontalAdvance(QLatin1Char('0')));
   m.h = std::max(1, fm.height());
-  m.row = m.h + std::max(2, m.h / 5);
+  m.row = m.h + std::max(3, m.h / 3);
   return m;
 }
 

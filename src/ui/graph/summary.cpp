@@ -165,7 +165,9 @@ int Summary::drawPage(GraphCanvas& c) {
     graph_->tableCell(c, grid, text, CellKind::Text, row, column, align);
   };
   cell(0, 0, "Flux");
-  cell(0, 3, kSummaryPageHeading);
+  // The group heading spans the diagnostic group's three columns.
+  p.drawText(QRect(left + rights[2] + w, top, rights[5] - rights[2] - w, rowHeight),
+             Qt::AlignLeft | Qt::AlignVCenter, QString::fromLatin1(kSummaryPageHeading));
   cell(0, 6, "Etat", CellAlign::Centre);
   if (hasPage_) {
     cell(2, 0, "Debit:");

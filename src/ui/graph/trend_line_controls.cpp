@@ -45,13 +45,18 @@ TrendLineControls::TrendLineControls(AppState& app, Graph* graph, QLabel* status
   maxLabel->setObjectName(QStringLiteral("maximumLabel"));
   auto* minLabel = new QLabel(QStringLiteral("Y minimum ="), scaling_);
   minLabel->setObjectName(QStringLiteral("minimumLabel"));
+  // Two rows, so the group stays low on the small layouts.
   auto* grid = new QGridLayout(scaling_);
-  grid->addWidget(auto_, 0, 0, 1, 2);
-  grid->addWidget(manual_, 1, 0, 1, 2);
-  grid->addWidget(maxLabel, 2, 0);
-  grid->addWidget(maximum_, 2, 1);
-  grid->addWidget(minLabel, 3, 0);
-  grid->addWidget(minimum_, 3, 1);
+  grid->setContentsMargins(6, 4, 6, 4);
+  grid->setVerticalSpacing(2);
+  grid->addWidget(auto_, 0, 0);
+  grid->addWidget(manual_, 1, 0);
+  grid->addWidget(maxLabel, 0, 1);
+  grid->addWidget(maximum_, 0, 2);
+  grid->addWidget(minLabel, 1, 1);
+  grid->addWidget(minimum_, 1, 2);
+  maximum_->setMaximumWidth(80);
+  minimum_->setMaximumWidth(80);
 
   connect(data_, &QComboBox::activated, this, &TrendLineControls::quantityChosen);
   connect(span_, &QComboBox::activated, this, &TrendLineControls::spanChosen);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "diag/diag_screen.h"
 #include "diag/summary_page.h"
 
 namespace tarnlux {
@@ -165,6 +166,26 @@ TEST(SummaryPage, LampAndEmptyCells) {
   EXPECT_EQ(page.gain, "-");
   EXPECT_EQ(page.soundSpeed, "-");
   EXPECT_EQ(page.lamp, GradeColour::Green);
+}
+
+}  // namespace
+}  // namespace tarnlux
+
+namespace tarnlux {
+namespace {
+
+TEST(DiagnosticScreen, TitleNamesTheSiteWhileConnected) {
+  MeterFacts facts;
+  EXPECT_EQ(diagnosticScreenTitle(true, facts), "Diagnostic");
+  facts.locationName = "PUMP7";
+  EXPECT_EQ(diagnosticScreenTitle(false, facts, "Graphe tendance"), "Graphe tendance");
+  EXPECT_EQ(diagnosticScreenTitle(true, facts), "Diag pr empl/No pt mesure PUMP7");
+  facts.selectedChannel = 1;
+  facts.channelIdDisplay[1] = "CH_2";
+  EXPECT_EQ(diagnosticScreenTitle(true, facts), "Diag pr empl/No pt mesure PUMP7 -  ID site CH_2");
+  facts.multiPath = true;
+  facts.siteIdDisplay = "SITE 4";
+  EXPECT_EQ(diagnosticScreenTitle(true, facts), "Diag pr empl/No pt mesure PUMP7 -  ID site SITE 4");
 }
 
 }  // namespace
