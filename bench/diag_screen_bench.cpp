@@ -26,6 +26,7 @@
 #include "graph/trendgrf.h"
 #include "link/connect.h"
 #include "meter_process.h"
+#include "../tests/ui/ui_test_support.h"
 
 using namespace tarnlux;
 using namespace tarnlux::ui;
@@ -65,22 +66,6 @@ long residentKiB() {
   return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-bool connect(AppState& app, const test::MeterProcess& meter) {
-  app.linkSettings.portName = kTcpPortName;
-  app.linkSettings.ipAddress = "127.0.0.1";
-  app.linkSettings.ipPort = static_cast<std::uint16_t>(meter.tcpPort());
-  app.linkSettings.portMissing = 0;
-  OperationContext ctx;
-  ctx.quiet = true;
-  if (connectToMeter(app.link, app.linkSettings, app.meter, app.block, [](unsigned) { return 0; },
-                     app.connectOutcome, ctx) != kOk) {
-    return false;
-  }
-  app.connected = true;
-  app.linkIsTcp = true;
-  return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -97,7 +82,7 @@ int main(int argc, char** argv) {
 
   {
     AppState app;
-    if (!connect(app, meter)) return 1;
+    if (!test::connectToTestMeter(app, meter.tcpPort())) return 1;
     diag screen(app);
     screen.resize(1024, 740);
     screen.show();
@@ -118,7 +103,7 @@ int main(int argc, char** argv) {
 
   {
     AppState app;
-    if (!connect(app, meter)) return 1;
+    if (!test::connectToTestMeter(app, meter.tcpPort())) return 1;
     programTrendChoices().spanEntry = 3;  // 30 minutes: the whole span on show
     ScaledClock clock(factor);
     TrendGrf screen(app);

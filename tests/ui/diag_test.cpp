@@ -32,26 +32,10 @@ using namespace tarnlux::ui;
 
 namespace {
 
+using test::child;
+using test::when;
+
 constexpr double kFast = 100.0;
-
-template <typename T>
-T* child(QWidget& parent, const char* name) {
-  T* found = parent.findChild<T*>(QString::fromLatin1(name));
-  if (found == nullptr) qFatal("no child %s", name);
-  return found;
-}
-
-// Runs `action` once `condition` holds, from inside the loop's pumping.
-void when(QObject* owner, std::function<bool()> condition, std::function<void()> action) {
-  auto* timer = new QTimer(owner);
-  QObject::connect(timer, &QTimer::timeout, owner, [timer, condition, action] {
-    if (!condition()) return;
-    timer->stop();
-    timer->deleteLater();
-    action();
-  });
-  timer->start(20);
-}
 
 QStringList logLines(const QString& path) {
   QFile file(path);
@@ -67,20 +51,9 @@ class DiagTest : public QObject {
   std::unique_ptr<test::RecordedErrorBoxes> boxes_;
   std::unique_ptr<QTemporaryDir> dir_;
 
-  // Connects `app` the way the connect screen does.
   void connectTo(AppState& app, const test::MeterProcess& meter) {
     app.programDirectory = dir_->path().toStdString() + "/";
-    app.linkSettings.portName = kTcpPortName;
-    app.linkSettings.ipAddress = "127.0.0.1";
-    app.linkSettings.ipPort = static_cast<std::uint16_t>(meter.tcpPort());
-    app.linkSettings.portMissing = 0;
-    OperationContext ctx;
-    ctx.quiet = true;
-    const int rc = connectToMeter(app.link, app.linkSettings, app.meter, app.block,
-                                  [](unsigned) { return 0; }, app.connectOutcome, ctx);
-    QCOMPARE(rc, kOk);
-    app.connected = true;
-    app.linkIsTcp = true;
+    QVERIFY(test::connectToTestMeter(app, meter.tcpPort()));
   }
 
  private slots:

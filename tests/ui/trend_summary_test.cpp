@@ -27,30 +27,9 @@ using namespace tarnlux::ui;
 
 namespace {
 
+using test::child;
+
 constexpr double kFast = 100.0;
-
-template <typename T>
-T* child(QWidget& parent, const char* name) {
-  T* found = parent.findChild<T*>(QString::fromLatin1(name));
-  if (found == nullptr) qFatal("no child %s", name);
-  return found;
-}
-
-bool connectTo(AppState& app, const test::MeterProcess& meter) {
-  app.linkSettings.portName = kTcpPortName;
-  app.linkSettings.ipAddress = "127.0.0.1";
-  app.linkSettings.ipPort = static_cast<std::uint16_t>(meter.tcpPort());
-  app.linkSettings.portMissing = 0;
-  OperationContext ctx;
-  ctx.quiet = true;
-  if (connectToMeter(app.link, app.linkSettings, app.meter, app.block, [](unsigned) { return 0; },
-                     app.connectOutcome, ctx) != kOk) {
-    return false;
-  }
-  app.connected = true;
-  app.linkIsTcp = true;
-  return true;
-}
 
 }  // namespace
 
@@ -71,7 +50,7 @@ class TrendSummaryTest : public QObject {
     test::MeterProcess meter;
     QVERIFY2(meter.startTcp(), meter.error().c_str());
     AppState app;
-    QVERIFY(connectTo(app, meter));
+    QVERIFY(test::connectToTestMeter(app, meter.tcpPort()));
     // Letters as the maximum of the remembered manual range.
     TrendScaling& s = programTrendScalings()[0];
     s.manual = true;
@@ -102,7 +81,7 @@ class TrendSummaryTest : public QObject {
     test::MeterProcess meter;
     QVERIFY2(meter.startTcp({"--profile", "gas4"}), meter.error().c_str());
     AppState app;
-    QVERIFY(connectTo(app, meter));
+    QVERIFY(test::connectToTestMeter(app, meter.tcpPort()));
     ScaledClock clock(kFast);
     Summary screen(app);
     screen.setClock(&clock, kFast);

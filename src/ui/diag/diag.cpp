@@ -16,6 +16,7 @@
 #include "app/manual.h"
 #include "app/pdf_export.h"
 #include "app/qt_text.h"
+#include "app/screen_parts.h"
 #include "app/screen_layout.h"
 #include "common/clock.h"
 #include "common/paths.h"
@@ -31,13 +32,6 @@ namespace {
 
 constexpr const char* kDirectoriesSection = "DIRECTORIES";
 constexpr const char* kDataCaptureKey = "DATA_CAPTURE";
-
-QPushButton* button(QWidget* parent, const char* name, const char* text) {
-  auto* b = new QPushButton(QString::fromLatin1(text), parent);
-  b->setObjectName(QString::fromLatin1(name));
-  b->setAutoDefault(false);
-  return b;
-}
 
 QLabel* label(QWidget* parent, const char* name, const char* text) {
   auto* l = new QLabel(QString::fromLatin1(text), parent);
@@ -106,11 +100,8 @@ void diag::buildControls(ScreenLayout layout) {
   graph_->setObjectName(QStringLiteral("graph"));
   graph_->setMinimumSize(large ? QSize(1000, 560) : QSize(620, 330));
 
-  auto* statusLabel = label(this, "statusLabel", "Etat:");
-  status_ = new QLabel(this);
-  status_->setObjectName(QStringLiteral("status"));
-  status_->setFrameShape(QFrame::StyledPanel);
-  status_->setFrameShadow(QFrame::Sunken);
+  const StatusLine statusLine = makeStatusLine(this);
+  status_ = statusLine.text;
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
   trend_ = new TrendLineControls(app_, graph_, status_, this);
@@ -144,7 +135,7 @@ void diag::buildControls(ScreenLayout layout) {
   fileName_ = new QLineEdit(captureBox);
   fileName_->setObjectName(QStringLiteral("fileName"));
   if (large) fileName_->setMinimumWidth(260);
-  captureButton_ = button(captureBox, "capture", kCaptureStartText);
+  captureButton_ = screenButton(captureBox, "capture", kCaptureStartText);
   auto* captureGrid = new QGridLayout(captureBox);
   captureGrid->setVerticalSpacing(large ? 6 : 2);
   captureGrid->addWidget(label(captureBox, "captureLengthLabel", "Intervalle tps:"), 0, 0);
@@ -158,13 +149,13 @@ void diag::buildControls(ScreenLayout layout) {
   connect(directory_, &QLineEdit::editingFinished, this, &diag::directoryEdited);
   connect(captureButton_, &QPushButton::clicked, this, &diag::pressCapture);
 
-  queryButton_ = button(this, "query", "Demander");
-  auto* stop = button(this, "stop", "Stop");
-  printButton_ = button(this, "print", "Imprimer");
-  pdfButton_ = button(this, "exportPdf", kExportPdfText);
-  auto* manual = button(this, "manual", "Afficher manuel");
-  reportButton_ = button(this, "report", "Rapport");
-  auto* exit = button(this, "exit", "Quitter");
+  queryButton_ = screenButton(this, "query", "Demander");
+  auto* stop = screenButton(this, "stop", "Stop");
+  printButton_ = screenButton(this, "print", "Imprimer");
+  pdfButton_ = screenButton(this, "exportPdf", kExportPdfText);
+  auto* manual = screenButton(this, "manual", "Afficher manuel");
+  reportButton_ = screenButton(this, "report", "Rapport");
+  auto* exit = screenButton(this, "exit", "Quitter");
   printButton_->setEnabled(false);
   pdfButton_->setEnabled(false);
   reportButton_->setEnabled(false);
@@ -195,9 +186,6 @@ void diag::buildControls(ScreenLayout layout) {
   controlRow->addStretch(1);
   controlRow->addLayout(buttons);
 
-  auto* statusRow = new QHBoxLayout;
-  statusRow->addWidget(statusLabel);
-  statusRow->addWidget(status_, 1);
 
   const int margin = large ? 10 : 4;
   auto* all = new QVBoxLayout(this);
@@ -205,7 +193,7 @@ void diag::buildControls(ScreenLayout layout) {
   all->setSpacing(large ? 8 : 3);
   all->addWidget(graph_, 1);
   all->addLayout(controlRow);
-  all->addLayout(statusRow);
+  all->addLayout(statusLine.row);
 }
 
 void diag::proposeFileName() {

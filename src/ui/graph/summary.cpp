@@ -15,6 +15,7 @@
 #include "app/manual.h"
 #include "app/pdf_export.h"
 #include "app/qt_text.h"
+#include "app/screen_parts.h"
 #include "app/screen_layout.h"
 #include "diag/grading.h"
 #include "graph/graph.h"
@@ -23,13 +24,6 @@
 namespace tarnlux::ui {
 
 namespace {
-
-QPushButton* button(QWidget* parent, const char* name, const char* text) {
-  auto* b = new QPushButton(QString::fromLatin1(text), parent);
-  b->setObjectName(QString::fromLatin1(name));
-  b->setAutoDefault(false);
-  return b;
-}
 
 QColor qColour(RgbColour c) { return QColor(c.red, c.green, c.blue); }
 
@@ -47,19 +41,15 @@ Summary::Summary(AppState& app, ScreenLayout layout, QWidget* parent)
   graph_ = new Graph(this);
   graph_->setObjectName(QStringLiteral("graph"));
   graph_->setMinimumSize(wide ? QSize(860, 230) : QSize(700, 200));
-  auto* statusLabel = new QLabel(QStringLiteral("Etat:"), this);
-  statusLabel->setObjectName(QStringLiteral("statusLabel"));
-  status_ = new QLabel(this);
-  status_->setObjectName(QStringLiteral("status"));
-  status_->setFrameShape(QFrame::StyledPanel);
-  status_->setFrameShadow(QFrame::Sunken);
+  const StatusLine statusLine = makeStatusLine(this);
+  status_ = statusLine.text;
 
-  auto* query = button(this, "query", "Demander");
-  auto* stop = button(this, "stop", "Stop");
-  printButton_ = button(this, "print", "Imprimer");
-  pdfButton_ = button(this, "exportPdf", kExportPdfText);
-  auto* manual = button(this, "manual", "Afficher manuel");
-  auto* exit = button(this, "exit", "Quitter");
+  auto* query = screenButton(this, "query", "Demander");
+  auto* stop = screenButton(this, "stop", "Stop");
+  printButton_ = screenButton(this, "print", "Imprimer");
+  pdfButton_ = screenButton(this, "exportPdf", kExportPdfText);
+  auto* manual = screenButton(this, "manual", "Afficher manuel");
+  auto* exit = screenButton(this, "exit", "Quitter");
   printButton_->setEnabled(false);
   pdfButton_->setEnabled(false);
   connect(query, &QPushButton::clicked, this, &Summary::query);
@@ -72,14 +62,11 @@ Summary::Summary(AppState& app, ScreenLayout layout, QWidget* parent)
   auto* buttons = new QHBoxLayout;
   for (QPushButton* b : {query, stop, printButton_, pdfButton_, manual, exit}) buttons->addWidget(b);
   buttons->insertStretch(4, 1);
-  auto* statusRow = new QHBoxLayout;
-  statusRow->addWidget(statusLabel);
-  statusRow->addWidget(status_, 1);
   auto* all = new QVBoxLayout(this);
   all->setContentsMargins(6, 6, 6, 6);
   all->addWidget(graph_, 1);
   all->addLayout(buttons);
-  all->addLayout(statusRow);
+  all->addLayout(statusLine.row);
 
   ScreenQueryLoop::Callbacks callbacks;
   callbacks.started = [this](unsigned, int, bool) {

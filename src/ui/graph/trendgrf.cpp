@@ -14,22 +14,12 @@
 #include "app/manual.h"
 #include "app/pdf_export.h"
 #include "app/qt_text.h"
+#include "app/screen_parts.h"
 #include "diag/diag_screen.h"
 #include "graph/graph.h"
 #include "graph/trend_line_controls.h"
 
 namespace tarnlux::ui {
-
-namespace {
-
-QPushButton* button(QWidget* parent, const char* name, const char* text) {
-  auto* b = new QPushButton(QString::fromLatin1(text), parent);
-  b->setObjectName(QString::fromLatin1(name));
-  b->setAutoDefault(false);
-  return b;
-}
-
-}  // namespace
 
 TrendGrf::TrendGrf(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
   setObjectName(QStringLiteral("TrendGrf"));
@@ -39,19 +29,15 @@ TrendGrf::TrendGrf(AppState& app, QWidget* parent) : QDialog(parent), app_(app) 
   graph_ = new Graph(this);
   graph_->setObjectName(QStringLiteral("graph"));
   graph_->setMinimumSize(720, 380);
-  auto* statusLabel = new QLabel(QStringLiteral("Etat:"), this);
-  statusLabel->setObjectName(QStringLiteral("statusLabel"));
-  status_ = new QLabel(this);
-  status_->setObjectName(QStringLiteral("status"));
-  status_->setFrameShape(QFrame::StyledPanel);
-  status_->setFrameShadow(QFrame::Sunken);
+  const StatusLine statusLine = makeStatusLine(this);
+  status_ = statusLine.text;
   trend_ = new TrendLineControls(app_, graph_, status_, this);
 
-  auto* query = button(this, "query", "Demander");
-  auto* stop = button(this, "stop", "Stop");
-  pdfButton_ = button(this, "exportPdf", kExportPdfText);
-  auto* manual = button(this, "manual", "Afficher manuel");
-  auto* exit = button(this, "exit", "Quitter");
+  auto* query = screenButton(this, "query", "Demander");
+  auto* stop = screenButton(this, "stop", "Stop");
+  pdfButton_ = screenButton(this, "exportPdf", kExportPdfText);
+  auto* manual = screenButton(this, "manual", "Afficher manuel");
+  auto* exit = screenButton(this, "exit", "Quitter");
   pdfButton_->setEnabled(false);
   connect(query, &QPushButton::clicked, this, &TrendGrf::query);
   connect(stop, &QPushButton::clicked, this, &TrendGrf::stopQuery);
@@ -75,14 +61,11 @@ TrendGrf::TrendGrf(AppState& app, QWidget* parent) : QDialog(parent), app_(app) 
   controls->addWidget(trend_->scalingGroup());
   controls->addStretch(1);
   controls->addLayout(buttons);
-  auto* statusRow = new QHBoxLayout;
-  statusRow->addWidget(statusLabel);
-  statusRow->addWidget(status_, 1);
   auto* all = new QVBoxLayout(this);
   all->setContentsMargins(6, 6, 6, 6);
   all->addWidget(graph_, 1);
   all->addLayout(controls);
-  all->addLayout(statusRow);
+  all->addLayout(statusLine.row);
 
   ScreenQueryLoop::Callbacks callbacks;
   callbacks.started = [this](unsigned, int, bool) {
