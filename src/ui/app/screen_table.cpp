@@ -2,7 +2,10 @@
 #include "app/main_frame.h"
 #include "calc/aga8_screen.h"
 #include "calc/energy_screen.h"
+#include "diag/diag.h"
 #include "graph/siggraph.h"
+#include "graph/summary.h"
+#include "graph/trendgrf.h"
 #include "link/connect2.h"
 #include "link/setupcom.h"
 
@@ -34,6 +37,15 @@ void installScreens(CMainFrame& frame) {
     screen.exec();
   });
   frame.setCommandHandler(kCmdSignalGraph, [&frame] { openSignalGraph(frame.app(), &frame); });
+  frame.setCommandHandler(kCmdDiagnostic, [&frame] {
+    std::function<void()> report;
+    if (frame.reportGenerator().available()) {
+      report = [&frame] { frame.reportGenerator().requestOpen(); };
+    }
+    openDiagnosticScreen(frame.app(), &frame, std::move(report));
+  });
+  frame.setCommandHandler(kCmdTrendGraph, [&frame] { openTrendGraph(frame.app(), &frame); });
+  frame.setCommandHandler(kCmdSystemSummary, [&frame] { openSystemSummary(frame.app(), &frame); });
   frame.setConnectScreen([](CMainFrame& owner) -> bool {
     connect2 screen(owner.app(), &owner);
     return screen.exec() == QDialog::Accepted;
