@@ -98,6 +98,7 @@ const char* usageLine() {
          "       block read [--channel N] | block write [--channel N] [--password PW] KEY=VALUE... |\n"
          "       capture [--channel N] --seconds S|--unlimited [--dir D] [--name F] [--host diag|summary]\n"
          "               [--clock fast] |\n"
+         "       settings [--channel N] |\n"
          "       aga8 (--comp NAME=PERCENT,... | --setup FILE) --pressure PA --temperature K\n"
          "            --base-pressure PA --base-temperature K [--table --max-pressure PA --max-temperature K] |\n"
          "       energy --flow N --supply T --return T [--prefix P] [--volume V] [--time T]\n"
@@ -171,6 +172,11 @@ const char* helpText() {
          "                           and totalizer reads). --clock fast runs the loop 100 times\n"
          "                           faster than real time: only the simulated meter keeps up\n"
          "                           with it (tests, demonstrations)\n"
+         "  settings [--channel N]   connect as identify does, gather what the settings view\n"
+         "                           \"Parametres compteur\" shows (identity, connection, bore and,\n"
+         "                           with extended diagnostics, the configuration) and print its\n"
+         "                           page: one page line per output line, cells joined by commas\n"
+         "                           as the page holds them, nothing else on stdout\n"
          "\n"
          "Calculators (no meter needed; their options come after the verb):\n"
          "  aga8                     gas properties at one point. Composition by --comp, a comma\n"
@@ -480,6 +486,12 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
       return false;
     }
     options.verb = Verb::Capture;
+  } else if (verb == "settings") {
+    if (positional.size() != 1) {
+      error = "settings takes no arguments";
+      return false;
+    }
+    options.verb = Verb::Settings;
   } else if (verb == "block") {
     if (positional.size() >= 2 && positional[1] == "read") {
       if (positional.size() != 2) {
@@ -527,8 +539,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
   }
   if (options.channel >= 0 && options.verb != Verb::Identify && options.verb != Verb::Signal &&
       options.verb != Verb::BlockRead && options.verb != Verb::BlockWrite &&
-      options.verb != Verb::Capture) {
-    error = "--channel applies to identify, signal, block and capture";
+      options.verb != Verb::Capture && options.verb != Verb::Settings) {
+    error = "--channel applies to identify, signal, block, capture and settings";
     return false;
   }
   if (options.password && options.verb != Verb::BlockWrite) {
