@@ -5,6 +5,7 @@
 #include "graph/siggraph.h"
 #include "link/connect2.h"
 #include "link/setupcom.h"
+#include "reports/mset_view.h"
 
 namespace tarnlux::ui {
 
@@ -34,6 +35,7 @@ void installScreens(CMainFrame& frame) {
     screen.exec();
   });
   frame.setCommandHandler(kCmdSignalGraph, [&frame] { openSignalGraph(frame.app(), &frame); });
+  frame.setCommandHandler(kCmdGeneralSettings, [&frame] { openSettingsView(frame.app(), &frame); });
   frame.setConnectScreen([](CMainFrame& owner) -> bool {
     connect2 screen(owner.app(), &owner);
     return screen.exec() == QDialog::Accepted;
