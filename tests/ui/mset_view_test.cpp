@@ -2,7 +2,11 @@
 
 #include "reports/mset_view.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTimer>
 #include <QImage>
 #include <QPushButton>
 #include <QScrollBar>
@@ -11,7 +15,6 @@
 #include <memory>
 
 #include "app/app_state.h"
-#include "app/pdf_export.h"
 #include "common/result.h"
 #include "graph/graph.h"
 #include "link/connect.h"
@@ -103,9 +106,18 @@ class MSetViewTest : public QObject {
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("settings.pdf"));
-    const SettingsPage page = screen.page();
-    QCOMPARE(writePdfFile(path, [&](QPrinter& printer) { return printSettingsPage(printer, page); }),
-             QString());
+    // "Exporter PDF" as the user does it: the chooser, a name typed in.
+    QTimer chooser;
+    QObject::connect(&chooser, &QTimer::timeout, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr || !dialog->isVisible()) return;
+      chooser.stop();
+      dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
+      QMetaObject::invokeMethod(dialog, "accept");
+    });
+    chooser.start(10);
+    child<QPushButton>(screen, "exportPdf")->click();
+    QVERIFY(!QFile::exists(path + QStringLiteral(".part")));
     QFile pdf(path);
     QVERIFY(pdf.open(QIODevice::ReadOnly));
     const QByteArray bytes = pdf.readAll();
