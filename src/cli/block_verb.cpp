@@ -305,6 +305,18 @@ int runBlockWrite(const LinkSettings& settings, const Options& options, Operatio
     }
   }
 
+  if (checkPasswordForVerb(c, options, ctx) != kOk) return 1;
+
+  result = writeMeterBlockFields(c.link, channel, c.facts, c.block, fields, ctx);
+  if (result != kOk) return 1;
+  std::string sent = c.block.state.lastEncoded;
+  if (!sent.empty() && sent.back() == '\r') sent.pop_back();
+  line("sent", escapedText(sent));
+  std::fflush(stdout);
+  return 0;
+}
+
+int checkPasswordForVerb(Connection& c, const Options& options, OperationContext& ctx) {
   std::string refusal;
   const PasswordDialog dialog = [&](std::string_view meterPassword, std::string& newPassword) {
     PasswordEntry entry;
@@ -317,22 +329,12 @@ int runBlockWrite(const LinkSettings& settings, const Options& options, Operatio
     newPassword.clear();
     return static_cast<int>(kOk);
   };
-  result = checkMeterPassword(c.link, channel, dialog, ctx);
-  if (result != kOk) {
-    if (!refusal.empty() && !ctx.quiet) {
-      std::fprintf(stderr, "%s%s\n", refusal.c_str(),
-                   options.password ? "" : " (the meter is protected: give --password)");
-    }
-    return 1;
+  const int result = checkMeterPassword(c.link, c.facts.blockChannel(), dialog, ctx);
+  if (result != kOk && !refusal.empty() && !ctx.quiet) {
+    std::fprintf(stderr, "%s%s\n", refusal.c_str(),
+                 options.password ? "" : " (the meter is protected: give --password)");
   }
-
-  result = writeMeterBlockFields(c.link, channel, c.facts, c.block, fields, ctx);
-  if (result != kOk) return 1;
-  std::string sent = c.block.state.lastEncoded;
-  if (!sent.empty() && sent.back() == '\r') sent.pop_back();
-  line("sent", escapedText(sent));
-  std::fflush(stdout);
-  return 0;
+  return result;
 }
 
 }  // namespace tarnlux::cli

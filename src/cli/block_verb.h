@@ -40,6 +40,10 @@ int setBlockField(MeterBlockFields& fields, MeterBlockLayout layout, const std::
 // Control characters and "\" as "\xHH", so a block text stays on one line.
 std::string escapedText(std::string_view text);
 
+// The meter password step with --password as the user's entry; a refusal is
+// said on stderr (unless quiet). 0 or the code.
+int checkPasswordForVerb(Connection& c, const Options& options, OperationContext& ctx);
+
 // "block read" and "block write": exit status 0, 1 (failure, its text on
 // stderr) or 2 (usage).
 int runBlockRead(const LinkSettings& settings, const Options& options, OperationContext& ctx);

@@ -98,6 +98,8 @@ const char* usageLine() {
          "       block read [--channel N] | block write [--channel N] [--password PW] KEY=VALUE... |\n"
          "       capture [--channel N] --seconds S|--unlimited [--dir D] [--name F] [--host diag|summary]\n"
          "               [--clock fast] |\n"
+         "       settings [--channel N] |\n"
+         "       storage [--channel N] [--password PW] [--enable|--disable] [--memory KB] [--clear] [--free] |\n"
          "       aga8 (--comp NAME=PERCENT,... | --setup FILE) --pressure PA --temperature K\n"
          "            --base-pressure PA --base-temperature K [--table --max-pressure PA --max-temperature K] |\n"
          "       energy --flow N --supply T --return T [--prefix P] [--volume V] [--time T]\n"
@@ -171,6 +173,21 @@ const char* helpText() {
          "                           and totalizer reads). --clock fast runs the loop 100 times\n"
          "                           faster than real time: only the simulated meter keeps up\n"
          "                           with it (tests, demonstrations)\n"
+         "  settings [--channel N]   connect as identify does, gather what the settings view\n"
+         "                           \"Parametres compteur\" shows (identity, connection, bore and,\n"
+         "                           with extended diagnostics, the configuration) and print its\n"
+         "                           page: one page line per output line, cells joined by commas\n"
+         "                           as the page holds them, nothing else on stdout\n"
+         "  storage [--channel N] [--password PW] [--enable|--disable] [--memory KB] [--clear]\n"
+         "          [--free]         connect as identify does and read the meter's alarm storage\n"
+         "                           state; with options apply them as the storage set-up's\n"
+         "                           Appliquer does (the meter password first when the meter\n"
+         "                           has one), remember --memory under STORAGE/MEMORY of qm.cfg,\n"
+         "                           and print the state: enabled (0/1), limits_set_up (0/1),\n"
+         "                           allocated_kb, percent_full (empty when nothing is\n"
+         "                           allocated), limits_correct, limits_match, site_enabled,\n"
+         "                           storage_active (Oui, Non, as the screen shows them). A\n"
+         "                           request the set-up refuses fails with its message\n"
          "\n"
          "Calculators (no meter needed; their options come after the verb):\n"
          "  aga8                     gas properties at one point. Composition by --comp, a comma\n"
@@ -283,6 +300,7 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
   bool optionsEnded = false;
   std::string signalOption;   // the last option only "signal" takes
   std::string captureOption;  // the last option only "capture" takes
+  std::string storageOption;  // the last option only "storage" takes
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     auto value = [&](std::string& out) {
@@ -404,6 +422,25 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
       }
       options.fastClock = true;
       captureOption = arg;
+    } else if (arg == "--enable" || arg == "--disable") {
+      const bool enable = arg == "--enable";
+      if (options.storageEnable && *options.storageEnable != enable) {
+        error = "--enable and --disable exclude each other";
+        return false;
+      }
+      options.storageEnable = enable;
+      storageOption = arg;
+    } else if (arg == "--memory") {
+      std::string text;
+      if (!value(text)) return false;
+      options.storageMemory = text;
+      storageOption = arg;
+    } else if (arg == "--clear") {
+      options.storageClear = true;
+      storageOption = arg;
+    } else if (arg == "--free") {
+      options.storageFree = true;
+      storageOption = arg;
     } else if (arg == "--quiet-ms") {
       std::string text;
       long long ms = 0;
@@ -480,6 +517,18 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
       return false;
     }
     options.verb = Verb::Capture;
+  } else if (verb == "storage") {
+    if (positional.size() != 1) {
+      error = "storage takes no arguments";
+      return false;
+    }
+    options.verb = Verb::Storage;
+  } else if (verb == "settings") {
+    if (positional.size() != 1) {
+      error = "settings takes no arguments";
+      return false;
+    }
+    options.verb = Verb::Settings;
   } else if (verb == "block") {
     if (positional.size() >= 2 && positional[1] == "read") {
       if (positional.size() != 2) {
@@ -525,14 +574,18 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
     error = captureOption + " applies to capture";
     return false;
   }
-  if (options.channel >= 0 && options.verb != Verb::Identify && options.verb != Verb::Signal &&
-      options.verb != Verb::BlockRead && options.verb != Verb::BlockWrite &&
-      options.verb != Verb::Capture) {
-    error = "--channel applies to identify, signal, block and capture";
+  if (!storageOption.empty() && options.verb != Verb::Storage) {
+    error = storageOption + " applies to storage";
     return false;
   }
-  if (options.password && options.verb != Verb::BlockWrite) {
-    error = "--password applies to block write";
+  if (options.channel >= 0 && options.verb != Verb::Storage && options.verb != Verb::Identify && options.verb != Verb::Signal &&
+      options.verb != Verb::BlockRead && options.verb != Verb::BlockWrite &&
+      options.verb != Verb::Capture && options.verb != Verb::Settings) {
+    error = "--channel applies to identify, signal, block, capture, settings and storage";
+    return false;
+  }
+  if (options.password && options.verb != Verb::BlockWrite && options.verb != Verb::Storage) {
+    error = "--password applies to block write and storage";
     return false;
   }
   return true;

@@ -10,7 +10,8 @@
 namespace tarnlux::cli {
 
 enum class Verb {
-  None, Help, Version, Probe, Read, Send, Identify, Signal, BlockRead, BlockWrite, Capture, Aga8, Energy
+  None, Help, Version, Probe, Read, Send, Identify, Signal, BlockRead, BlockWrite, Capture, Aga8, Energy,
+  Settings, Storage
 };
 
 enum class ReadType { Unsigned, Int, Short, Double, Text, Id };
@@ -41,6 +42,12 @@ struct Options {
   std::string captureName;
   CaptureHostChoice captureHost = CaptureHostChoice::Diagnostic;
   bool fastClock = false;
+  // storage: --enable / --disable (nullopt: as the meter has it), --memory KB
+  // as typed, --clear, --free.
+  std::optional<bool> storageEnable;
+  std::optional<std::string> storageMemory;
+  bool storageClear = false;
+  bool storageFree = false;
   // aga8, energy: every argument after the verb; the calculators parse their own.
   std::vector<std::string> calcArgs;
 };

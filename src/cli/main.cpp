@@ -24,6 +24,8 @@
 #include "link/exchange.h"
 #include "link/transport.h"
 #include "link/typed_read.h"
+#include "settings_verb.h"
+#include "storage_verb.h"
 #include "signal_verb.h"
 
 namespace {
@@ -166,6 +168,8 @@ int run(const cli::Options& options) {
   if (options.verb == cli::Verb::BlockRead) return cli::runBlockRead(settings, options, ctx);
   if (options.verb == cli::Verb::BlockWrite) return cli::runBlockWrite(settings, options, ctx);
   if (options.verb == cli::Verb::Capture) return cli::runCapture(settings, options, ctx);
+  if (options.verb == cli::Verb::Settings) return cli::runSettings(settings, options, ctx);
+  if (options.verb == cli::Verb::Storage) return cli::runStorage(settings, options, ctx);
 
   auto link = std::make_unique<MeterLink>();
   int result = link->openLink(settings, false, 5000, ctx);

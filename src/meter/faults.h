@@ -33,6 +33,8 @@ struct FaultSet {
   // significant digit.
   std::vector<std::string> tableShort;
   std::vector<std::string> tableOff;
+  // The storage answer to a command block write carries a wrong check value.
+  bool storageBadCheck = false;
 };
 
 // Adds the comma-separated fault names of `list` to `faults`. False with a

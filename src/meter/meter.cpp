@@ -61,6 +61,7 @@ void Meter::applyStateFaults(const FaultSet& faults) {
   shortTables_ = faults.tableShort;
   offTables_ = faults.tableOff;
   signalFaults_ = faults.signal;
+  storageBadCheck_ = faults.storageBadCheck;
 }
 
 double Meter::sample(const VariableStore& store, std::string_view name, int index,
@@ -144,7 +145,9 @@ std::string Meter::variableCommand(std::string_view word, VariableStore& store,
   const std::string_view values = args.substr(end + 1);
   if (v->type == VarType::Char) {
     if (!element && trimBlanks(values).empty()) return store.read(token, index, element, random_);
-    return store.write(token, index, element.value_or(0), values);
+    std::string written = store.write(token, index, element.value_or(0), values);
+    if (written.empty() && &store == &cv_ && token == "qmcmd") return blockCommand(index);
+    return written;
   }
   if (trimBlanks(values).empty()) return store.read(token, index, element, random_);
   return store.write(token, index, element.value_or(0), trimBlanks(values));
@@ -157,6 +160,21 @@ std::string Meter::queryCommand(std::string_view args) {
     return "Error: bad query code\r\n";
   }
   return answerQuery(*this, QueryRequest{hexValue(args[0]), hexValue(args[1]), hexValue(args[2])});
+}
+
+std::string Meter::blockCommand(int index) {
+  BlockCommand command;
+  // Query answers end with ETX on memory-block meters; a command the meter
+  // cannot take is answered with the terminator alone.
+  const std::string end = profile_.memoryBlock ? "\x03\r\n" : "\r\n";
+  if (!parseBlockCommand(cv_.text("qmcmd", index), command) || !command.checkGood) return end;
+  if ((command.code & ~0xFFF0Fu) != kStorageCommand) return end;
+  StorageState& state = storage_[static_cast<std::size_t>(index)];
+  applyStorageCommand(state, command.code);
+  // The limits are set up once the service program has written its block.
+  const std::string block = cv_.text("qmmem", index);
+  const bool limitsSetUp = !block.empty() && block[0] != '~';
+  return storageAnswer(state, limitsSetUp, storageBadCheck_) + end;
 }
 
 }  // namespace tarnlux::meter

@@ -12,6 +12,7 @@
 #include "drift.h"
 #include "faults.h"
 #include "profile.h"
+#include "storage.h"
 #include "variables.h"
 
 namespace tarnlux::meter {
@@ -60,6 +61,9 @@ class Meter {
  private:
   std::string variableCommand(std::string_view word, VariableStore& store, std::string_view args);
   std::string queryCommand(std::string_view args);
+  // A command written into the command block "qmcmd" of `index`: the storage
+  // command answers with the storage state.
+  std::string blockCommand(int index);
 
   Profile profile_;
   VariableStore cv_;
@@ -74,6 +78,8 @@ class Meter {
   std::vector<std::string> offTables_;
   SignalFaults signalFaults_;
   DiagnosticState diagnostics_;
+  std::array<StorageState, kIndexCount> storage_{};
+  bool storageBadCheck_ = false;
 };
 
 }  // namespace tarnlux::meter

@@ -152,6 +152,8 @@ std::string helpText() {
          "                    sub-code 8; the identification at connect counts) the meter\n"
          "                    switches between metric and English units: the unit letter,\n"
          "                    every flow velocity and sound speed, and \"flegend\".\n"
+         "  storage-bad-check the storage answer to a command written into \"qmcmd\"\n"
+         "                    carries a check value off by one.\n"
          "  short-block       the memory block \"qmmem\" is listed one character shorter\n"
          "                    than its declared size.\n"
          "  block-silent[=N]  the first N reads (default 1) of the memory block \"qmmem\",\n"

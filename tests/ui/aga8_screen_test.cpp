@@ -163,12 +163,13 @@ class Aga8ScreenTest : public QObject {
                                 {"clear", "Effacer"},         {"open", "Ouvrir"},
                                 {"save", "Enregistrer"},      {"saveAs", "Enregistrer sous"},
                                 {"sendTable", "Env tableau"}, {"stop", "Stop"},
-                                {"print", "Imprimer"},        {"manual", "Afficher manuel"},
+                                {"print", "Imprimer"}, {"exportPdf", "Exporter PDF"},        {"manual", "Afficher manuel"},
                                 {"quit", "Quitter"}};
     for (const auto& [name, text] : buttons)
       QCOMPARE(child(*screen, name)->text(), QString::fromLatin1(text));
     QVERIFY(!child(*screen, "sendTable")->isEnabled());
     QVERIFY(!child(*screen, "print")->isEnabled());
+    QVERIFY(!child(*screen, "exportPdf")->isEnabled());
     QCOMPARE(child<QLabel>(*screen, "statusLabel")->text(), QStringLiteral("Etat:"));
     QCOMPARE(child<QLabel>(*screen, "totalLabel")->text(), QStringLiteral("Total:"));
     // Nothing remembered: every unit starts at its first name.
@@ -189,6 +190,7 @@ class Aga8ScreenTest : public QObject {
     QCOMPARE(screen->entryField(0)->text(), QStringLiteral("0.0"));  // empty counted as 0
     QCOMPARE(screen->entryField(kAga8PressureEntry)->text(), QStringLiteral("500.0"));
     QVERIFY(child(*screen, "print")->isEnabled());
+    QVERIFY(child(*screen, "exportPdf")->isEnabled());
     QVERIFY(!child(*screen, "sendTable")->isEnabled());
     QVERIFY(screen->display()->valid());
     const ResultsGrid& page = screen->display()->page().grids.at(0);
@@ -210,6 +212,7 @@ class Aga8ScreenTest : public QObject {
     type(*screen, 5, "96.5");
     QVERIFY(!screen->display()->valid());
     QVERIFY(!child(*screen, "print")->isEnabled());
+    QVERIFY(!child(*screen, "exportPdf")->isEnabled());
     QCOMPARE(screen->statusLine()->text(), QString());
   }
 

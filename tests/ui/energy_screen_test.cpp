@@ -81,6 +81,7 @@ class EnergyScreenTest : public QObject {
     QCOMPARE(screen->unitLabel(kEnergyFlowEntry)->text(), QStringLiteral("Gallons/S"));
     QCOMPARE(screen->unitLabel(kEnergySupplyEntry)->text(), QStringLiteral("deg C"));
     QVERIFY(!button(*screen, "print")->isEnabled());
+    QVERIFY(!button(*screen, "exportPdf")->isEnabled());
     QCOMPARE(button(*screen, "saveAs")->text(), QStringLiteral("Enregistrer sous"));
   }
 
@@ -93,6 +94,7 @@ class EnergyScreenTest : public QObject {
     button(*screen, "calculate")->click();
     QVERIFY2(errors.texts.isEmpty(), qPrintable(errors.texts.join('|')));
     QVERIFY(button(*screen, "print")->isEnabled());
+    QVERIFY(button(*screen, "exportPdf")->isEnabled());
     const ResultsGrid& page = screen->display()->page().grids.at(0);
     QCOMPARE(page.text(1, 1), std::string("20.00"));
     QCOMPARE(page.text(2, 0), std::string("Densite au retour:"));
@@ -115,6 +117,7 @@ class EnergyScreenTest : public QObject {
     screen->selectionBox(kEnergyLiquidSelection)->setCurrentIndex(2);
     QVERIFY(!screen->display()->valid());
     QVERIFY(!button(*screen, "print")->isEnabled());
+    QVERIFY(!button(*screen, "exportPdf")->isEnabled());
 
     // The settings remember the choices.
     ProfileFile file(app_->settingsPath());

@@ -139,7 +139,7 @@ class SiggraphTest : public QObject {
     }
     for (const auto& [name, text] : {std::pair{"query", "Demander"},
                                      {"stop", "Stop"},
-                                     {"print", "Imprimer"},
+                                     {"print", "Imprimer"}, {"exportPdf", "Exporter PDF"},
                                      {"manual", "Afficher manuel"},
                                      {"zoomIn", "Zoom avant"},
                                      {"zoomOut", "Zoom arriere"},
@@ -155,6 +155,7 @@ class SiggraphTest : public QObject {
     QCOMPARE(resolution->itemText(2), QStringLiteral("Bas"));
     QVERIFY(!child<QPushButton>(screen, "zoomOut")->isEnabled());
     QVERIFY(!child<QPushButton>(screen, "print")->isEnabled());
+    QVERIFY(!child<QPushButton>(screen, "exportPdf")->isEnabled());
     QVERIFY(!child<QRadioButton>(screen, "channel1")->isEnabled());
     QVERIFY(!child<QRadioButton>(screen, "fluid")->isEnabled());
     // The query posted at opening finds no meter.
@@ -202,6 +203,7 @@ class SiggraphTest : public QObject {
     QVERIFY2(boxes_->texts.isEmpty(), qPrintable(boxes_->texts.join('|')));
     QCOMPARE(child<QLabel>(screen, "status")->text(), QString());
     QVERIFY(child<QPushButton>(screen, "print")->isEnabled());
+    QVERIFY(child<QPushButton>(screen, "exportPdf")->isEnabled());
     const SignalAnswer* answer = screen.shownAnswer();
     QCOMPARE(answer->resolution, 2);
     QCOMPARE(answer->a.samples.size(), std::size_t{512});

@@ -33,8 +33,6 @@ const std::array<VolumeNames, 6> kVolumeNames{{
 }};
 constexpr std::array<std::string_view, 4> kTimeWords{"SEC", "MIN", "HR", "DAY"};
 
-const char* orNotAvailable(const std::string& text) { return text.empty() ? "N/D" : text.c_str(); }
-
 const char* parityWord(unsigned parityCode) {
   if (parityCode == 0) return "AUCUN";
   if (parityCode == 2) return "PAIR";
@@ -348,19 +346,31 @@ std::string captureHeaderIdentity(const CaptureHeaderFacts& facts) {
   std::string out;
   appendFormat(out, "%s\n", "Journal de capture de donnees Norvane");
   appendFormat(out, "%s,%s\n\n", "Version Tarnlux", kProgramVersion);
+  out += captureIdentityLines(facts, IdentityUse::CaptureLog);
+  return out;
+}
+
+std::string captureIdentityLines(const CaptureHeaderFacts& facts, IdentityUse use) {
+  const bool log = use == IdentityUse::CaptureLog;
+  const char* missing = log ? "N/D" : "N/A";
+  const auto orMissing = [missing](const std::string& text) {
+    return text.empty() ? missing : text.c_str();
+  };
+  std::string out;
   appendFormat(out, "%s,%s-%s\n", "Ref. systeme op debitmetre", facts.osReference.c_str(),
                facts.osVersion.c_str());
   if (facts.siteIdentifier) {
     appendFormat(out, "%s,%s\n", "Nom du site", facts.siteIdentifier->c_str());
   }
   const MeterInfoTexts& info = facts.info;
-  appendFormat(out, "%s,%s\n", "Ref. debitmetre", orNotAvailable(info.flowmeterPartNumber));
-  appendFormat(out, "%s,%s\n", "No serie debitmetre", orNotAvailable(info.flowmeterSerialNumber));
-  appendFormat(out, "%s,%s\n", "Ref. tiroir", orNotAvailable(info.spoolPartNumber));
-  appendFormat(out, "%s,%s\n", "No serie tiroir", orNotAvailable(info.spoolSerialNumber));
-  appendFormat(out, "%s,%s\n", "Date de fabrication", orNotAvailable(info.manufactureDate));
+  appendFormat(out, "%s,%s\n", "Ref. debitmetre", orMissing(info.flowmeterPartNumber));
+  appendFormat(out, "%s,%s\n", "No serie debitmetre", orMissing(info.flowmeterSerialNumber));
+  appendFormat(out, "%s,%s\n", "Ref. tiroir", orMissing(info.spoolPartNumber));
+  appendFormat(out, "%s,%s\n", "No serie tiroir", orMissing(info.spoolSerialNumber));
+  appendFormat(out, "%s,%s\n", "Date de fabrication", orMissing(info.manufactureDate));
   if (info.lastReportDate.empty() && info.lastReportTime.empty()) {
-    out += "Date/heure dernier rapport, N/D\n";
+    // The log has always carried the blank before its "N/D"; the view's cell has none.
+    appendFormat(out, "%s,%s%s\n", "Date/heure dernier rapport", log ? " " : "", missing);
   } else {
     appendFormat(out, "%s,%s,%s\n", "Date/heure dernier rapport", info.lastReportDate.c_str(),
                  info.lastReportTime.c_str());
@@ -380,6 +390,22 @@ std::string captureHeaderIdentity(const CaptureHeaderFacts& facts) {
   return out;
 }
 
+std::string captureBoreLines(const CaptureHeaderFacts& facts) {
+  std::string out;
+  const ChannelIdentityAnswer& id = facts.identity;
+  if (id.lengthUnits == 1) {
+    appendFormat(out, "%s,%.3f,%s\n", "ID alesage compteur", id.boreInches * kMillimetresPerInch,
+                 "Millimetres");
+  } else {
+    appendFormat(out, "%s,%.3f,%s\n", "ID alesage compteur", id.boreInches, "pouces");
+  }
+  if (facts.extendedDiagnostics && id.hasKFactor) {
+    appendFormat(out, "%s,%.3f,%s%s\n", "FacteurK", id.kFactor, "Impuls/",
+                 id.kFactorVolumeUnit.c_str());
+  }
+  return out;
+}
+
 std::string captureConfigurationDump(const CaptureHeaderFacts& facts, const CaptureLayout& layout,
                                      const MeasurementStore& readings) {
   std::string out;
@@ -394,18 +420,7 @@ std::string captureConfigurationDump(const CaptureHeaderFacts& facts, const Capt
 std::string captureHeaderColumns(const CaptureHeaderFacts& facts, const CaptureLayout& layout,
                                  const std::vector<CaptureColumn>& columns,
                                  const MeasurementStore& readings) {
-  std::string out;
-  const ChannelIdentityAnswer& id = facts.identity;
-  if (id.lengthUnits == 1) {
-    appendFormat(out, "%s,%.3f,%s\n", "ID alesage compteur", id.boreInches * kMillimetresPerInch,
-                 "Millimetres");
-  } else {
-    appendFormat(out, "%s,%.3f,%s\n", "ID alesage compteur", id.boreInches, "pouces");
-  }
-  if (facts.extendedDiagnostics && id.hasKFactor) {
-    appendFormat(out, "%s,%.3f,%s%s\n", "FacteurK", id.kFactor, "Impuls/",
-                 id.kFactorVolumeUnit.c_str());
-  }
+  std::string out = captureBoreLines(facts);
   if (facts.extendedDiagnostics) out += captureConfigurationDump(facts, layout, readings);
 
   appendFormat(out, "\n\n%s\n", "Capturer les donnees journal");

@@ -66,6 +66,12 @@ CaptureLayout captureLayout(const CaptureHeaderFacts& facts, const SiteReadings&
 
 // Header lines 1 to 12 (up to the location line), with "\n" line ends.
 std::string captureHeaderIdentity(const CaptureHeaderFacts& facts);
+// Lines 3 to 12 alone (operating system to location). The log writes "N/D"
+// for an empty identity field, the settings view "N/A".
+enum class IdentityUse { CaptureLog, SettingsView };
+std::string captureIdentityLines(const CaptureHeaderFacts& facts, IdentityUse use);
+// Lines 13 and 14: the meter bore and, with extended diagnostics, the K factor.
+std::string captureBoreLines(const CaptureHeaderFacts& facts);
 // The rest of the header: bore, K factor, configuration dump, the column
 // descriptions and the heading row, with "\n" line ends.
 // The Echoflux flow range and fluid type come from the latest readings.

@@ -20,31 +20,6 @@ namespace {
 
 constexpr int kPurgeTotalMs = 5000;
 constexpr int kPurgeQuietMs = 50;
-constexpr int kSetupAnswerKind = 3;
-
-// The path set-up answer ("qg n00" of kind 3) the configuration dump of a
-// capture header lists per path.
-int readPathSetup(MeterLink& link, const MeterFacts& facts, int path, ChannelSetupAnswer& out,
-                  OperationContext& ctx) {
-  const std::string text = siteQuery(kSetupAnswerKind, path, 0);
-  const char terminator[2] = {facts.queryTerminator, '\0'};
-  SiteQuery query;
-  query.text = text;
-  query.terminator = terminator;
-  query.meterType = kSetupAnswerKind;
-  query.channel = path;
-  query.useTestProbe = true;
-
-  return runSiteQuery(
-      link, query, facts.multiPath,
-      [&](std::string_view answer) {
-        ChannelSetupAnswer setup;
-        const int fault = parseChannelSetupAnswer(answer, path, facts, setup);
-        if (fault == kOk) out = setup;
-        return fault;
-      },
-      ctx);
-}
 
 }  // namespace
 
@@ -106,7 +81,7 @@ int LinkQueryLoopMeter::captureHeaderFacts(unsigned capturedPaths, CaptureHeader
     if (outcome_.configurationRead) facts.configuration = outcome_.configuration;
     for (int path = 0; path < 4; ++path) {
       if ((facts.capturedPaths >> path & 1u) == 0) continue;
-      rc = readPathSetup(link_, facts_, path, facts.pathSetup[static_cast<std::size_t>(path)], ctx);
+      rc = readChannelSetup(link_, facts_, path, facts.pathSetup[static_cast<std::size_t>(path)], ctx);
       if (rc != kOk) return rc;
     }
     return kOk;

@@ -419,4 +419,27 @@ int runSiteQuery(MeterLink& link, const SiteQuery& query, bool multiPath,
   return querySiteData(link, query, channelFacts, parsers, ctx);
 }
 
+int readChannelSetup(MeterLink& link, const MeterFacts& facts, int path, ChannelSetupAnswer& out,
+                     OperationContext& ctx) {
+  constexpr int kSetupAnswerKind = 3;
+  const std::string text = siteQuery(kSetupAnswerKind, path, 0);
+  const char terminator[2] = {facts.queryTerminator, '\0'};
+  SiteQuery query;
+  query.text = text;
+  query.terminator = terminator;
+  query.meterType = kSetupAnswerKind;
+  query.channel = path;
+  query.useTestProbe = true;
+
+  return runSiteQuery(
+      link, query, facts.multiPath,
+      [&](std::string_view answer) {
+        ChannelSetupAnswer setup;
+        const int fault = parseChannelSetupAnswer(answer, path, facts, setup);
+        if (fault == kOk) out = setup;
+        return fault;
+      },
+      ctx);
+}
+
 }  // namespace tarnlux

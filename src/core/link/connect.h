@@ -104,4 +104,10 @@ int storeSiteName(MeterLink& link, const std::string& name, MeterFacts& facts,
 int runSiteQuery(MeterLink& link, const SiteQuery& query, bool multiPath,
                  const std::function<int(std::string_view answer)>& parse, OperationContext& ctx);
 
+// The path set-up answer ("qg n00", kind 3) of `path`, which the capture
+// header's configuration dump and the settings view list per path. `out` is
+// left as it was on a fault. 0 or the code (reported as runSiteQuery does).
+int readChannelSetup(MeterLink& link, const MeterFacts& facts, int path, ChannelSetupAnswer& out,
+                     OperationContext& ctx);
+
 }  // namespace tarnlux

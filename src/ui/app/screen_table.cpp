@@ -8,6 +8,7 @@
 #include "graph/trendgrf.h"
 #include "link/connect2.h"
 #include "link/setupcom.h"
+#include "reports/mset_view.h"
 
 namespace tarnlux::ui {
 
@@ -46,6 +47,7 @@ void installScreens(CMainFrame& frame) {
   });
   frame.setCommandHandler(kCmdTrendGraph, [&frame] { openTrendGraph(frame.app(), &frame); });
   frame.setCommandHandler(kCmdSystemSummary, [&frame] { openSystemSummary(frame.app(), &frame); });
+  frame.setCommandHandler(kCmdGeneralSettings, [&frame] { openSettingsView(frame.app(), &frame); });
   frame.setConnectScreen([](CMainFrame& owner) -> bool {
     connect2 screen(owner.app(), &owner);
     return screen.exec() == QDialog::Accepted;

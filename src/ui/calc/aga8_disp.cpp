@@ -11,6 +11,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "app/pdf_export.h"
 #include "app/printer.h"
 #include "app/qt_text.h"
 
@@ -238,6 +239,16 @@ bool AGA8Disp::printTo(QPrinter& printer, const QString& documentName) {
   // The window's own page and scroll state stay as they were.
   refresh();
   return true;
+}
+
+bool AGA8Disp::exportPdfFile(QWidget* owner, const QString& directory,
+                             const QString& documentName) {
+  if (!valid_ || !source_) return false;
+  return !exportPdf(owner, directory, documentName + QStringLiteral(".pdf"),
+                    [this, documentName](QPrinter& printer) {
+                      return printTo(printer, documentName);
+                    })
+              .isEmpty();
 }
 
 }  // namespace tarnlux::ui

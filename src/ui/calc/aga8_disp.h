@@ -57,6 +57,10 @@ class AGA8Disp : public QWidget {
   bool print(QWidget* dialogParent, const QString& documentName);
   // Prints on `printer` without a dialog (paper or PDF file).
   bool printTo(QPrinter& printer, const QString& documentName);
+  // "Exporter PDF": the page as a PDF file the user chooses (proposed as
+  // `documentName`.pdf in `directory`). False when cancelled, failed (the user
+  // was told) or there is nothing to export.
+  bool exportPdfFile(QWidget* owner, const QString& directory, const QString& documentName);
 
   // Height on this window of a page of `rows` rows, margins included.
   int heightForRows(int rows) const;

@@ -16,6 +16,7 @@
 #include "app/error_box.h"
 #include "app/file_chooser.h"
 #include "app/manual.h"
+#include "app/pdf_export.h"
 #include "app/password_dialog.h"
 #include "app/qt_text.h"
 #include "app/screen_context.h"
@@ -189,6 +190,7 @@ void AGA8::build() {
   sendTable_ = addButton("sendTable", "Env tableau", &AGA8::sendTable);
   addButton("stop", "Stop", &AGA8::stop);
   print_ = addButton("print", "Imprimer", &AGA8::print);
+  exportPdf_ = addButton("exportPdf", kExportPdfText, &AGA8::exportResultsPdf);
   auto* manual = new QPushButton(QStringLiteral("Afficher manuel"), this);
   manual->setObjectName(QStringLiteral("manual"));
   manual->setAutoDefault(false);
@@ -322,6 +324,7 @@ bool AGA8::tableSendPossible() const {
 void AGA8::updateButtons() {
   sendTable_->setEnabled(tableSendPossible());
   print_->setEnabled(session_.results.valid);
+  exportPdf_->setEnabled(session_.results.valid);
 }
 
 void AGA8::setInputsEnabled(bool enabled) {
@@ -516,6 +519,12 @@ std::string sendAga8TableFromScreen(AppState& app, const Aga8Results& results, Q
 void AGA8::print() {
   if (BusyFlag::isSet() || !session_.results.valid) return;
   display_->print(this, QString::fromLatin1(kAga8PrintDocumentName));
+}
+
+void AGA8::exportResultsPdf() {
+  if (BusyFlag::isSet() || !session_.results.valid) return;
+  display_->exportPdfFile(this, QString::fromStdString(app_.programDirectory),
+                          QString::fromLatin1(kAga8PrintDocumentName));
 }
 
 void AGA8::reject() {

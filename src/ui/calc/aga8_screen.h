@@ -64,6 +64,7 @@ class AGA8 : public QDialog {
   void sendTable();
   void stop();
   void print();
+  void exportResultsPdf();
 
   // After the file chooser: false when the file was refused.
   bool openSetupFile(const QString& path);
@@ -104,6 +105,7 @@ class AGA8 : public QDialog {
   AGA8Disp* display_ = nullptr;
   QPushButton* sendTable_ = nullptr;
   QPushButton* print_ = nullptr;
+  QPushButton* exportPdf_ = nullptr;
 };
 
 // The table transfer as the program runs it: the results' table into the

@@ -15,6 +15,7 @@
 #include "app/error_box.h"
 #include "app/file_chooser.h"
 #include "app/manual.h"
+#include "app/pdf_export.h"
 #include "app/qt_text.h"
 #include "calc/aga8_disp.h"
 #include "calc/calc_sessions.h"
@@ -115,6 +116,7 @@ void EnrgCalc::build() {
   };
   addButton("calculate", "Calculer", [this] { calculate(); });
   print_ = addButton("print", "Imprimer", [this] { print(); });
+  exportPdf_ = addButton("exportPdf", kExportPdfText, [this] { exportResultsPdf(); });
   addButton("open", "Ouvrir", [this] { openSetup(); });
   addButton("save", "Enregistrer", [this] { save(); });
   addButton("saveAs", "Enregistrer sous", [this] { saveAs(); });
@@ -191,6 +193,7 @@ void EnrgCalc::invalidateResults() {
   session_.results.valid = false;
   display_->setValid(false);
   print_->setEnabled(false);
+  exportPdf_->setEnabled(false);
 }
 
 void EnrgCalc::fieldLeft(int entry) {
@@ -265,6 +268,7 @@ void EnrgCalc::calculate() {
   session_.results = energyCalculate(session_.entries, session_.choices);
   display_->setValid(true);
   print_->setEnabled(true);
+  exportPdf_->setEnabled(true);
   writeEnergySettings(app_.settingsPath(), session_);
 }
 
@@ -304,6 +308,12 @@ bool EnrgCalc::saveSetupFile(const QString& path) {
 void EnrgCalc::print() {
   if (!session_.results.valid) return;
   display_->print(this, QString::fromLatin1(kEnergyPrintDocumentName));
+}
+
+void EnrgCalc::exportResultsPdf() {
+  if (!session_.results.valid) return;
+  display_->exportPdfFile(this, QString::fromStdString(app_.programDirectory),
+                          QString::fromLatin1(kEnergyPrintDocumentName));
 }
 
 }  // namespace tarnlux::ui

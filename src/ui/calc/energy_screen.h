@@ -39,6 +39,7 @@ class EnrgCalc : public QDialog {
   void save();
   void saveAs();
   void print();
+  void exportResultsPdf();
   bool openSetupFile(const QString& path);
   bool saveSetupFile(const QString& path);
 
@@ -59,6 +60,7 @@ class EnrgCalc : public QDialog {
   std::array<QComboBox*, kEnergySelectionCount> boxes_{};
   AGA8Disp* display_ = nullptr;
   QPushButton* print_ = nullptr;
+  QPushButton* exportPdf_ = nullptr;
 };
 
 }  // namespace tarnlux::ui

@@ -19,6 +19,7 @@
 #include "app/app_state.h"
 #include "app/error_box.h"
 #include "app/manual.h"
+#include "app/pdf_export.h"
 #include "app/qt_text.h"
 #include "app/screen_context.h"
 #include "app/screen_layout.h"
@@ -243,14 +244,17 @@ void Siggraph::buildControls(ScreenLayout layout) {
   zoomInButton_ = button(this, "zoomIn", "Zoom avant");
   zoomOutButton_ = button(this, "zoomOut", "Zoom arriere");
   printButton_ = button(this, "print", "Imprimer");
+  pdfButton_ = button(this, "exportPdf", kExportPdfText);
   auto* manual = button(this, "manual", "Afficher manuel");
   auto* exit = button(this, "exit", "Quitter");
   printButton_->setEnabled(false);
+  pdfButton_->setEnabled(false);
   connect(queryButton_, &QPushButton::clicked, this, &Siggraph::query);
   connect(stopButton_, &QPushButton::clicked, this, &Siggraph::stopQuery);
   connect(zoomInButton_, &QPushButton::clicked, this, &Siggraph::zoomIn);
   connect(zoomOutButton_, &QPushButton::clicked, this, &Siggraph::zoomOut);
   connect(printButton_, &QPushButton::clicked, this, &Siggraph::printGraph);
+  connect(pdfButton_, &QPushButton::clicked, this, &Siggraph::exportGraphPdf);
   connect(manual, &QPushButton::clicked, this, [this] { showManual(this); });
   connect(exit, &QPushButton::clicked, this, &Siggraph::reject);
 
@@ -261,6 +265,7 @@ void Siggraph::buildControls(ScreenLayout layout) {
   buttons->addWidget(zoomOutButton_, 1, 1);
   buttons->addWidget(printButton_, 2, 0);
   buttons->addWidget(manual, 2, 1);
+  buttons->addWidget(pdfButton_, 3, 0);
   buttons->addWidget(exit, 3, 1);
 
   auto* statusLabel = new QLabel(QStringLiteral("Etat:"), this);
@@ -373,6 +378,7 @@ void Siggraph::runLoop() {
   graph_->setGraphType(1);
   graph_->modes().dataReady = false;
   printButton_->setEnabled(false);
+  pdfButton_->setEnabled(false);
   progress_.start(kSignalCollecting);
   graph_->clear();
 
@@ -389,6 +395,7 @@ void Siggraph::answerArrived() {
   graph_->newData();
   relayoutTrace(keepCentre);
   printButton_->setEnabled(true);
+  pdfButton_->setEnabled(true);
 }
 
 void Siggraph::relayoutTrace(bool keepCentre) {
@@ -479,6 +486,12 @@ void Siggraph::zoomOut() {
 }
 
 void Siggraph::printGraph() { graph_->print(this); }
+
+void Siggraph::exportGraphPdf() {
+  if (!graph_->hasPicture()) return;
+  exportPdf(this, QString::fromStdString(app_.programDirectory), QStringLiteral("Graphe signal.pdf"),
+            [this](QPrinter& printer) { return graph_->printTo(printer); });
+}
 
 void Siggraph::stopQuery() {
   if (guard_.running()) guard_.requestCancel();

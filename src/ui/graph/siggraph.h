@@ -68,6 +68,7 @@ class Siggraph : public QDialog {
   void zoomIn();
   void zoomOut();
   void printGraph();
+  void exportGraphPdf();
   void reject() override;
 
  protected:
@@ -122,6 +123,7 @@ class Siggraph : public QDialog {
   QPushButton* queryButton_ = nullptr;
   QPushButton* stopButton_ = nullptr;
   QPushButton* printButton_ = nullptr;
+  QPushButton* pdfButton_ = nullptr;
   QPushButton* zoomInButton_ = nullptr;
   QPushButton* zoomOutButton_ = nullptr;
   QLabel* status_ = nullptr;

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "variables.h"
+
+namespace tarnlux::meter {
+
+// The meter's alarm storage of one channel (or site slot): whether it stores
+// events, the memory set aside for them and how much the events use.
+struct StorageState {
+  bool enabled = false;
+  std::uint32_t allocatedBytes = 0;
+  std::uint32_t usedBytes = 0;
+  std::uint32_t limitsError = 0;  // 0: the limits in the memory block are usable
+  bool siteEnabled = true;
+};
+
+// The largest allocation the command value can ask for.
+inline constexpr std::uint32_t kStorageMaxKilobytes = 4095;
+
+// Command bits of the storage command (the value also carries 0x20).
+inline constexpr unsigned kStorageCommand = 0x20;
+inline constexpr unsigned kStorageEnable = 0x01;
+inline constexpr unsigned kStorageDisable = 0x02;
+inline constexpr unsigned kStorageFree = 0x04;
+inline constexpr unsigned kStorageClear = 0x08;
+
+// The 8-bit check value of the command and storage texts: the first
+// character's code, then for each following one shift left by one (8 bits
+// kept) and exclusive-or its code.
+std::uint8_t textCheckValue(std::string_view text);
+
+// A command written into the command block, "S,CODE,ARG,CK,S" (the EOT that
+// ends it is not stored): the sequence character, the code (lower-case or
+// upper-case hexadecimal), the argument and whether the check value matches.
+struct BlockCommand {
+  char sequence = 0;
+  unsigned code = 0;
+  std::string argument;
+  bool checkGood = false;
+};
+// False when the text is not framed as a command at all.
+bool parseBlockCommand(std::string_view text, BlockCommand& out);
+
+// Applies a storage command value: enable, disable, free, clear, and an
+// allocation in bits 8 to 19 (kilobytes) when nothing is allocated.
+void applyStorageCommand(StorageState& state, unsigned value);
+
+// "|allocated,used,full,status,match,error,site,CK|": status bit 0 storage
+// enabled, bit 1 limits set up; CK over everything between the first bar and
+// the comma before it. `badCheck` sends a check value that is off by one.
+std::string storageAnswer(const StorageState& state, bool limitsSetUp, bool badCheck);
+
+}  // namespace tarnlux::meter
