@@ -10,7 +10,8 @@
 namespace tarnlux::cli {
 
 enum class Verb {
-  None, Help, Version, Probe, Read, Send, Identify, Signal, BlockRead, BlockWrite, Capture, Aga8, Energy
+  None, Help, Version, Probe, Read, Send, Identify, Signal, BlockRead, BlockWrite, Capture, Aga8, Energy,
+  Report, Trend
 };
 
 enum class ReadType { Unsigned, Int, Short, Double, Text, Id };
@@ -41,7 +42,7 @@ struct Options {
   std::string captureName;
   CaptureHostChoice captureHost = CaptureHostChoice::Diagnostic;
   bool fastClock = false;
-  // aga8, energy: every argument after the verb; the calculators parse their own.
+  // aga8, energy, report, trend: every argument after the verb; the verb parses its own.
   std::vector<std::string> calcArgs;
 };
 

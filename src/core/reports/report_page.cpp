@@ -417,7 +417,12 @@ struct TrendQuantity {
   double scale;  // nanoseconds shown in microseconds
 };
 
-std::optional<double> trendValue(const ReportData& log, const TrendQuantity& q, int path) {
+constexpr double kMetresPerFoot = 0.3048;
+
+// Velocities of every log in the unit of the page (a folder may hold logs of
+// both unit systems).
+std::optional<double> trendValue(const ReportData& log, const TrendQuantity& q, int path,
+                                 bool metricPage) {
   const ReportColumn* c = log.column(q.quantity, path);
   std::optional<double> value = c != nullptr ? c->averageValue() : std::nullopt;
   if (q.down) {
@@ -428,6 +433,10 @@ std::optional<double> trendValue(const ReportData& log, const TrendQuantity& q, 
   }
   if (value && q.quantity == Q::NullTrackDeltaTime && c != nullptr && c->unit == "nS") {
     *value /= 1000;
+  }
+  const bool velocity = q.quantity == Q::FlowVelocity || q.quantity == Q::SoundSpeed;
+  if (value && velocity && log.metric() != metricPage) {
+    *value = metricPage ? *value * kMetresPerFoot : *value / kMetresPerFoot;
   }
   return value;
 }
@@ -491,7 +500,7 @@ std::vector<ReportPage> multiReportPages(const std::vector<ReportData>& logs) {
       for (std::size_t i = 0; i < logs.size(); ++i) {
         chart.slotLabels.push_back(logs[i].firstDate);
         for (int p = q.site ? -1 : 0; p < (q.site ? 0 : 4); ++p) {
-          const auto value = trendValue(logs[i], q, p);
+          const auto value = trendValue(logs[i], q, p, metric);
           if (!value) continue;
           if (chart.marks.empty()) lo = hi = *value;
           lo = std::min(lo, *value);
