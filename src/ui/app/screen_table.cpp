@@ -5,6 +5,7 @@
 #include "graph/siggraph.h"
 #include "link/connect2.h"
 #include "link/setupcom.h"
+#include "reports/rep_gen.h"
 
 namespace tarnlux::ui {
 
@@ -34,6 +35,7 @@ void installScreens(CMainFrame& frame) {
     screen.exec();
   });
   frame.setCommandHandler(kCmdSignalGraph, [&frame] { openSignalGraph(frame.app(), &frame); });
+  Rep_Gen::install(frame.reportGenerator());
   frame.setConnectScreen([](CMainFrame& owner) -> bool {
     connect2 screen(owner.app(), &owner);
     return screen.exec() == QDialog::Accepted;
