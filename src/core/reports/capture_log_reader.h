@@ -17,7 +17,6 @@ namespace tarnlux {
 // heading row, the first and last time stamps and the summary block are kept.
 
 inline constexpr const char* kBadLogText = "Fichier incorrect ou corrompu";
-inline constexpr const char* kNoWindowsDirectoryText = "Impossible d'obtenir repertoire Windows";
 inline constexpr const char* kIniPathTooLongText =
     "Lect fichier d'initialis Tarnlux imposs, chem trop long";
 

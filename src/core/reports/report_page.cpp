@@ -91,6 +91,26 @@ void header(PageBuilder& b, const ReportData& log) {
   b.cell(1, 18, 19, std::string("Version ") + kProgramVersion, CellAlign::Right);
 }
 
+// The identity block, rows 2 to 4: site, location and technician on the left,
+// the part and serial numbers in the middle; the page's own item beside the
+// site and its three report times or counts on the right.
+using LabelledText = std::pair<const char*, std::string>;
+void identity(PageBuilder& b, const ReportData& log, const LabelledText& besideSite,
+              const std::array<LabelledText, 3>& right) {
+  b.labelled(2, 0, 1, "Nom site compteur:", log.site, 4);
+  b.labelled(2, 5, 7, besideSite.first, besideSite.second, 9);
+  b.labelled(3, 0, 1, "Empl/No pt m:", log.location, 4);
+  b.labelled(3, 5, 7, "N pce cpt.:", log.meterPart, 9);
+  b.labelled(3, 10, 11, "NS:", log.meterSerial, 13);
+  b.labelled(4, 0, 1, "Nom technicien:", "", 4);
+  b.labelled(4, 5, 7, "N pce t.cyl:", log.spoolPart, 9);
+  b.labelled(4, 10, 11, "NS:", log.spoolSerial, 13);
+  for (int i = 0; i < 3; ++i) {
+    const LabelledText& item = right[static_cast<std::size_t>(i)];
+    b.labelled(2 + i, 14, 16, item.first, item.second, 19);
+  }
+}
+
 std::string flowUnits(const ReportData& log) {
   for (const ReportColumn& c : log.columns) {
     if (c.quantity == Q::Flow && !c.unit.empty()) return c.unit;
@@ -222,18 +242,10 @@ ReportPage singleReportPage(const ReportData& log) {
   PageBuilder b(page);
   header(b, log);
 
-  // Identity, rows 2 to 4.
-  b.labelled(2, 0, 1, "Nom site compteur:", log.site, 4);
-  b.labelled(2, 5, 7, "Heure & Date dernier rap:", joined(log.lastReportTime, log.lastReportDate), 9);
-  b.labelled(2, 14, 16, "Hre & Date debut rapport:", joined(log.firstTime, log.firstDate), 19);
-  b.labelled(3, 0, 1, "Empl/No pt m:", log.location, 4);
-  b.labelled(3, 5, 7, "N pce cpt.:", log.meterPart, 9);
-  b.labelled(3, 10, 11, "NS:", log.meterSerial, 13);
-  b.labelled(3, 14, 16, "Heure & Date fin rapport:", joined(log.lastTime, log.lastDate), 19);
-  b.labelled(4, 0, 1, "Nom technicien:", "", 4);
-  b.labelled(4, 5, 7, "N pce t.cyl:", log.spoolPart, 9);
-  b.labelled(4, 10, 11, "NS:", log.spoolSerial, 13);
-  b.labelled(4, 14, 16, "Nbre d'echantillons:", formatText("%d", log.samples), 19);
+  identity(b, log, {"Heure & Date dernier rap:", joined(log.lastReportTime, log.lastReportDate)},
+           {{{"Hre & Date debut rapport:", joined(log.firstTime, log.firstDate)},
+             {"Heure & Date fin rapport:", joined(log.lastTime, log.lastDate)},
+             {"Nbre d'echantillons:", formatText("%d", log.samples)}}});
 
   // Section titles, row 6.
   b.cell(6, 0, 3, "Donnees compteur", CellAlign::Left, ReportFont::Section);
@@ -470,17 +482,10 @@ std::vector<ReportPage> multiReportPages(const std::vector<ReportData>& logs) {
     ReportPage page;
     PageBuilder b(page);
     header(b, last);
-    b.labelled(2, 0, 1, "Nom site compteur:", last.site, 4);
-    b.labelled(2, 5, 7, "Syst d'exploitation:", last.osReference, 9);
-    b.labelled(2, 14, 16, "Date premier rapport:", joined(first.firstTime, first.firstDate), 19);
-    b.labelled(3, 0, 1, "Empl/No pt m:", last.location, 4);
-    b.labelled(3, 5, 7, "N pce cpt.:", last.meterPart, 9);
-    b.labelled(3, 10, 11, "NS:", last.meterSerial, 13);
-    b.labelled(3, 14, 16, "Date dernier rapport:", joined(last.firstTime, last.firstDate), 19);
-    b.labelled(4, 0, 1, "Nom technicien:", "", 4);
-    b.labelled(4, 5, 7, "N pce t.cyl:", last.spoolPart, 9);
-    b.labelled(4, 10, 11, "NS:", last.spoolSerial, 13);
-    b.labelled(4, 14, 16, "Nombre de rapports:", formatText("%d", static_cast<int>(logs.size())), 19);
+    identity(b, last, {"Syst d'exploitation:", last.osReference},
+             {{{"Date premier rapport:", joined(first.firstTime, first.firstDate)},
+               {"Date dernier rapport:", joined(last.firstTime, last.firstDate)},
+               {"Nombre de rapports:", formatText("%d", static_cast<int>(logs.size()))}}});
     b.labelled(5, 5, 7, "Date de fabrication", last.manufactureDate, 9);
 
     for (int k = 0; k < kChartsPerPage; ++k) {
