@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -30,7 +31,9 @@ std::optional<double> parseNumber(std::string_view text) {
   if (text.empty()) return std::nullopt;
   double value = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+  if (ec != std::errc{} || end != text.data() + text.size() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
   return value;
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <new>
 #include <tuple>
 
@@ -51,7 +52,12 @@ void appendValue(std::string& out, std::optional<double> value, TrendFormat form
       appendFormat(out, ",%.2f", *value);
       break;
     case TrendFormat::Integer:
-      appendFormat(out, ",%d", static_cast<int>(*value));
+      // A figure no meter gives (a damaged log) is written whole rather than wrapped.
+      if (std::fabs(*value) < 2e9) {
+        appendFormat(out, ",%d", static_cast<int>(*value));
+      } else {
+        appendFormat(out, ",%.0f", std::trunc(*value));
+      }
       break;
     case TrendFormat::Whole:
       appendFormat(out, ",%.0f", *value);
@@ -70,7 +76,8 @@ std::optional<double> upDownAverage(const ReportData& log, CaptureQuantity up,
   const auto a = average(log, up, path);
   const auto b = average(log, down, path);
   if (a && b) {
-    if (integer) return static_cast<double>((static_cast<long long>(*a) + static_cast<long long>(*b)) / 2);
+    // Integer columns average as integers do: the half is dropped.
+    if (integer) return std::trunc((std::trunc(*a) + std::trunc(*b)) / 2);
     return (*a + *b) / 2;
   }
   return a ? a : b;

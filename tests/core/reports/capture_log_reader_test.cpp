@@ -291,6 +291,19 @@ TEST(ReportTrend, FailuresEndTheTrendWithTheirMessageAndWriteNothing) {
   EXPECT_EQ(message, kFileSearchText);
 }
 
+TEST(ReportTrend, NumbersNoMeterGivesStayHarmless) {
+  // A damaged average: infinite, or far beyond any integer column's range.
+  const std::string text =
+      replaced(test::readWholeFile(golden("single_path_liquid.csv")),
+               "Valeur moyenne,,122.750,3.906,4850.81,,26,", "Valeur moyenne,,122.750,inf,4850.81,,1e12,");
+  ReportData data;
+  std::string message;
+  ASSERT_EQ(readCaptureLogText(text, data, message), 0) << message;
+  EXPECT_FALSE(data.column(CaptureQuantity::FlowVelocity, 1)->averageValue());
+  const std::string trend = trendLogText({data, data});
+  EXPECT_NE(trend.find("\r\n03-14-24,,4850.81,500000000021,24,"), std::string::npos) << trend;
+}
+
 TEST(ReportTrend, NameKeepsTheTrendLogInItsFolder) {
   LocalTime now;
   now.year = 2031;
