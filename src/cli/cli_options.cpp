@@ -103,7 +103,8 @@ const char* usageLine() {
          "       aga8 (--comp NAME=PERCENT,... | --setup FILE) --pressure PA --temperature K\n"
          "            --base-pressure PA --base-temperature K [--table --max-pressure PA --max-temperature K] |\n"
          "       energy --flow N --supply T --return T [--prefix P] [--volume V] [--time T]\n"
-         "            [--temperature-unit U] [--rate-unit U] [--liquid L] [--location L] [--service S]";
+         "            [--temperature-unit U] [--rate-unit U] [--liquid L] [--location L] [--service S] |\n"
+         "       report LOG.csv [--pdf OUT.pdf] | trend FOLDER [--pdf OUT.pdf]";
 }
 
 const char* helpText() {
@@ -230,6 +231,17 @@ const char* helpText() {
          "                           rtd_supply, rtd_return (Pt1000, Ohms)\n"
          "  An input the screen would refuse (missing, not a number, out of range, a composition\n"
          "  total off 100 %) is a usage error: the screen's message on stderr, status 2.\n"
+         "  report LOG.csv [--pdf OUT.pdf]\n"
+         "                           read a capture log back as the single report shows it:\n"
+         "                           site, first and last (date and time of the first and last\n"
+         "                           rows), samples, and for every column of the log\n"
+         "                           col.LABEL.average, col.LABEL.warnings, col.LABEL.fails and\n"
+         "                           col.LABEL.grade (ok, warning or fail: the page's cell colour),\n"
+         "                           LABEL as in the log's heading row. --pdf also writes the page\n"
+         "  trend FOLDER [--pdf OUT.pdf]\n"
+         "                           read every capture log (*.csv, any case) of FOLDER, write the\n"
+         "                           trend log there and print trend_log=PATH and logs=N; --pdf\n"
+         "                           also writes the multi-report pages. Needs no meter\n"
          "\n"
          "Options:\n"
          "  --dir DIR                program directory holding qm.cfg (default: working directory);\n"
@@ -311,6 +323,12 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
       out = args[++i];
       return true;
     };
+    if (positional.empty() && (arg == "report" || arg == "trend")) {
+      // Capture logs on disk: no meter, their own options after the verb.
+      options.verb = arg == "report" ? Verb::Report : Verb::Trend;
+      options.calcArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+      return true;
+    }
     if (positional.empty() && (arg == "aga8" || arg == "energy")) {
       // The calculators parse their own options, all after the verb.
       if (options.channel >= 0 || options.password || !signalOption.empty() ||

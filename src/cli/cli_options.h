@@ -11,7 +11,7 @@ namespace tarnlux::cli {
 
 enum class Verb {
   None, Help, Version, Probe, Read, Send, Identify, Signal, BlockRead, BlockWrite, Capture, Aga8, Energy,
-  Settings, Storage
+  Settings, Storage, Report, Trend
 };
 
 enum class ReadType { Unsigned, Int, Short, Double, Text, Id };
@@ -48,7 +48,7 @@ struct Options {
   std::optional<std::string> storageMemory;
   bool storageClear = false;
   bool storageFree = false;
-  // aga8, energy: every argument after the verb; the calculators parse their own.
+  // aga8, energy, report, trend: every argument after the verb; the verb parses its own.
   std::vector<std::string> calcArgs;
 };
 

@@ -26,6 +26,7 @@
 #include "link/typed_read.h"
 #include "settings_verb.h"
 #include "storage_verb.h"
+#include "report_verbs.h"
 #include "signal_verb.h"
 
 namespace {
@@ -216,6 +217,8 @@ int main(int argc, char** argv) {
   // The calculators need no link or settings file.
   if (options.verb == cli::Verb::Aga8) return cli::runAga8(options.calcArgs, options.quiet);
   if (options.verb == cli::Verb::Energy) return cli::runEnergy(options.calcArgs, options.quiet);
+  if (options.verb == cli::Verb::Report) return cli::runReport(options.calcArgs, options.quiet);
+  if (options.verb == cli::Verb::Trend) return cli::runTrendVerb(options.calcArgs, options.quiet);
   installInterruptHandler();
   return run(options);
 }

@@ -143,7 +143,6 @@ class MainFrameTest : public QObject {
     QVERIFY(frame_->commandAction(kCmdCommunications)->isEnabled());
     QVERIFY(frame_->commandAction(kCmdAbout)->isEnabled());
     QVERIFY(!frame_->commandAction(kCmdTrendGraph)->isEnabled());
-    QVERIFY(!frame_->commandAction(kCmdReportGenerator)->isEnabled());
     // Without a connect screen the command has nothing to do, and nothing happens.
     frame_->setConnectScreen({});
     QVERIFY(!frame_->commandAction(kCmdConnect)->isEnabled());

@@ -9,6 +9,7 @@
 #include "link/connect2.h"
 #include "link/setupcom.h"
 #include "reports/mset_view.h"
+#include "reports/rep_gen.h"
 
 namespace tarnlux::ui {
 
@@ -48,6 +49,7 @@ void installScreens(CMainFrame& frame) {
   frame.setCommandHandler(kCmdTrendGraph, [&frame] { openTrendGraph(frame.app(), &frame); });
   frame.setCommandHandler(kCmdSystemSummary, [&frame] { openSystemSummary(frame.app(), &frame); });
   frame.setCommandHandler(kCmdGeneralSettings, [&frame] { openSettingsView(frame.app(), &frame); });
+  Rep_Gen::install(frame.reportGenerator());
   frame.setConnectScreen([](CMainFrame& owner) -> bool {
     connect2 screen(owner.app(), &owner);
     return screen.exec() == QDialog::Accepted;
