@@ -57,6 +57,14 @@ inline constexpr int kBlockNotConfirmed = 21042;
 int writeMeterBlock(MeterLink& link, int channel, const MeterFacts& facts, MeterBlockStore& store,
                     OperationContext& ctx);
 
+// The second half of a write: waits for the meter to settle (5000 ms, quiet
+// 3000 ms), reads the block back and looks for the text last encoded in it.
+// Also answers, after a write that was interrupted once its text had gone
+// out, whether the meter took it. 0 (committed as after a write),
+// kBlockNotConfirmed (reported) or the exchange's code.
+int confirmMeterBlockWrite(MeterLink& link, int channel, const MeterFacts& facts,
+                           MeterBlockStore& store, OperationContext& ctx);
+
 // Writes the block as the meter holds it (the fields last read) with
 // `change` applied, as writeMeterBlock does; the working values keep whatever
 // the user has been editing and only receive the same change. For writes the
