@@ -105,7 +105,9 @@ TEST(MeterInfoFields, LengthsCharactersAndDates) {
     ASSERT_NE(rule, nullptr);
     const MeterInfoFieldCheck check = checkMeterInfoField(*rule, c.text);
     EXPECT_EQ(check.ok, c.message == nullptr);
-    if (c.message != nullptr) EXPECT_STREQ(check.message, c.message);
+    if (c.message != nullptr) {
+      EXPECT_STREQ(check.message, c.message);
+    }
   }
   EXPECT_EQ(checkMeterInfoField(*findMeterInfoField("location"), "  site_b").text, "site_b");
   EXPECT_EQ(meterInfoFieldRules().size(), 6u);
