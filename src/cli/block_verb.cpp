@@ -1,51 +1,20 @@
 #include "block_verb.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
+#include "cli_messages.h"
 #include "common/result.h"
+#include "diag/limit_fields.h"
+#include "diag/meter_info_fields.h"
+#include "link/meter_block_io.h"
 #include "link/password_io.h"
-#include "link/site_names.h"
 
 namespace tarnlux::cli {
 
 namespace {
-
-struct LimitEntry {
-  const char* name;
-  IntLimitPair* integer;
-  RealLimitPair* real;
-};
-
-std::vector<LimitEntry> limitEntries(PassFailLimits& limits, MeterBlockLayout layout) {
-  if (layout == MeterBlockLayout::TransitTime) {
-    TransitTimeLimits& t = limits.transitTime;
-    return {{"alc", &t.alc, nullptr},
-            {"snr", nullptr, &t.snr},
-            {"correlation_quality", nullptr, &t.correlationQuality},
-            {"adc", &t.adcBuffer, nullptr},
-            {"accepted", &t.accepted, nullptr},
-            {"envelope", &t.envelopeChange, nullptr},
-            {"nulltrack_alc", &t.nullTrackAlc, nullptr},
-            {"nulltrack_delta_time", nullptr, &t.nullTrackDeltaTime},
-            {"flow_velocity_diff", nullptr, &t.flowVelocityDiff},
-            {"sound_speed_diff", nullptr, &t.soundSpeedDiff}};
-  }
-  EchofluxLimits& e = limits.echoflux;
-  return {{"signal_strength", &e.signalStrength, nullptr},
-          {"low_doppler", &e.lowDoppler, nullptr},
-          {"low_range_upper", &e.lowRangeUpper, nullptr},
-          {"high_range_upper", &e.highRangeUpper, nullptr},
-          {"liquid_low", nullptr, &e.liquidLow},
-          {"liquid_high", nullptr, &e.liquidHigh},
-          {"slurry_low", nullptr, &e.slurryLow},
-          {"slurry_high", nullptr, &e.slurryHigh},
-          {"noise_low", nullptr, &e.noiseLow},
-          {"noise_high", nullptr, &e.noiseHigh},
-          {"fft_peak", &e.fftPeak, nullptr},
-          {"flow_velocity", nullptr, &e.flowVelocity}};
-}
 
 struct TextEntry {
   const char* name;
@@ -53,15 +22,15 @@ struct TextEntry {
   std::size_t longestWritten;
 };
 
+// The meter information texts, then the two texts a capture stamps.
 std::vector<TextEntry> textEntries(MeterInfoTexts& info) {
-  return {{"location", &info.location, kSiteNameMaxLength},
-          {"spool_part_number", &info.spoolPartNumber, 31},
-          {"spool_serial_number", &info.spoolSerialNumber, 16},
-          {"manufacture_date", &info.manufactureDate, 16},
-          {"flowmeter_part_number", &info.flowmeterPartNumber, 31},
-          {"flowmeter_serial_number", &info.flowmeterSerialNumber, 16},
-          {"last_report_date", &info.lastReportDate, 16},
-          {"last_report_time", &info.lastReportTime, 16}};
+  std::vector<TextEntry> entries;
+  for (const MeterInfoFieldRule& rule : meterInfoFieldRules()) {
+    entries.push_back({rule.key, &(info.*rule.text), rule.maxLength});
+  }
+  entries.push_back({"last_report_date", &info.lastReportDate, 16});
+  entries.push_back({"last_report_time", &info.lastReportTime, 16});
+  return entries;
 }
 
 const char* layoutName(MeterBlockLayout layout) {
@@ -98,8 +67,8 @@ bool parseBlockDecimal(const std::string& text, double& value) {
   return std::strtod(formatBlockDecimal(value).c_str(), nullptr) == value;
 }
 
-// Separators and fill characters would cut the field short on reading, and a
-// leading blank is skipped on reading.
+// The stamps a capture writes: separators and fill characters would cut the
+// field short on reading, and a leading blank is skipped on reading.
 bool isBlockText(const std::string& text) {
   if (!text.empty() && text[0] == ' ') return false;
   for (unsigned char c : text) {
@@ -117,8 +86,36 @@ void printChannel(const MeterFacts& facts) {
 // The block verbs need the block: refused on a meter without one.
 bool requireBlock(const Connection& c) {
   if (c.facts.memoryBlock && c.facts.blockChannel() >= 0) return true;
-  std::fprintf(stderr, "tarnlux-cli: the meter has no memory block\n");
+  showCliMessage("the meter has no memory block");
   return false;
+}
+
+void printSent(const MeterBlockState& state) {
+  std::string sent = state.lastEncoded;
+  if (!sent.empty() && sent.back() == '\r') sent.pop_back();
+  line("sent", escapedText(sent));
+  std::fflush(stdout);
+}
+
+// Interrupted once the block may have gone out: the meter is asked whether it
+// took it, so the user does not have to guess. A second interrupt gives up.
+int reportInterruptedWrite(Connection& c, int channel, const MeterBlockFields& fields,
+                           OperationContext& ctx) {
+  if (ctx.cancelFlag != nullptr) ctx.cancelFlag->store(0);
+  OperationContext check = ctx;
+  check.quiet = true;
+  const int rc = confirmMeterBlockWrite(c.link, channel, c.facts, c.block, fields, check);
+  if (rc == kOk) {
+    printSent(c.block.state);
+    showCliMessage("block write interrupted, but the meter took the block (read back)");
+  } else if (rc == kBlockNotConfirmed) {
+    showCliMessage("block write interrupted: the meter kept its previous block (read back)");
+  } else {
+    showCliMessage(
+        "block write interrupted after the block was sent: whether the meter took it could not "
+        "be read back; check with block read");
+  }
+  return 1;
 }
 
 }  // namespace
@@ -140,10 +137,10 @@ int connectForVerb(const LinkSettings& settings, const Options& options, Operati
       choices += std::to_string(n + 1);
     }
     if (options.channel < 0) {
-      std::fprintf(stderr, "tarnlux-cli: choose a channel with --channel (%s)\n", choices.c_str());
+      usageError("choose a channel with --channel (" + choices + ")");
     } else if ((selectable >> options.channel & 1u) == 0) {
-      std::fprintf(stderr, "tarnlux-cli: channel %d is not available (%s)\n", options.channel + 1,
-                   choices.c_str());
+      usageError("channel " + std::to_string(options.channel + 1) + " is not available (" +
+                 choices + ")");
     } else {
       return options.channel;
     }
@@ -156,63 +153,94 @@ int connectForVerb(const LinkSettings& settings, const Options& options, Operati
 }
 
 void printBlockLimits(const PassFailLimits& limits, MeterBlockLayout layout) {
-  PassFailLimits copy = limits;
-  for (const LimitEntry& entry : limitEntries(copy, layout)) {
-    const std::string prefix = std::string("limit.") + entry.name;
-    if (entry.integer != nullptr) {
-      std::printf("%s.warning=%d\n%s.fail=%d\n", prefix.c_str(),
-                  static_cast<int>(entry.integer->warning), prefix.c_str(),
-                  static_cast<int>(entry.integer->fail));
-    } else {
-      std::printf("%s.warning=%s\n%s.fail=%s\n", prefix.c_str(),
-                  formatBlockDecimal(entry.real->warning).c_str(), prefix.c_str(),
-                  formatBlockDecimal(entry.real->fail).c_str());
+  for (const LimitFieldPair& pair : limitFieldPairs(layout)) {
+    const std::string prefix = std::string("limit.") + pair.key;
+    for (const bool warning : {true, false}) {
+      const double value = limitFieldValue(pair, warning, limits);
+      const std::string text = pair.integer ? std::to_string(static_cast<long long>(value))
+                                            : formatBlockDecimal(value);
+      std::printf("%s.%s=%s\n", prefix.c_str(), warning ? "warning" : "fail", text.c_str());
     }
   }
 }
 
+std::string acceptedRangeText(const LimitFieldPair& pair) {
+  const bool bounded = std::isfinite(pair.maximum);
+  std::string text = pair.integer ? "accepted: a whole number from 1" : "accepted: a number from 0";
+  if (bounded) {
+    text += " to " + (pair.integer ? std::to_string(static_cast<long long>(pair.maximum))
+                                   : formatBlockDecimal(pair.maximum));
+  } else {
+    text += " up";
+  }
+  return text;
+}
+
+std::string limitOrderDetail(const LimitFieldPair& pair, const PassFailLimits& limits) {
+  const std::string key = std::string("limit.") + pair.key;
+  auto text = [&](bool warning) {
+    const double value = limitFieldValue(pair, warning, limits);
+    return pair.integer ? std::to_string(static_cast<long long>(value)) : formatBlockDecimal(value);
+  };
+  return std::string("accepted: ") + key + ".warning " + (pair.bad == BadSide::High ? "<=" : ">=") +
+         " " + key + ".fail (now " + text(true) + " and " + text(false) + ")";
+}
+
 int setBlockField(MeterBlockFields& fields, MeterBlockLayout layout, const std::string& key,
-                  const std::string& value, std::string& error) {
+                  const std::string& value, std::string& error, std::string& detail) {
   if (key.rfind("limit.", 0) == 0) {
     const std::size_t dot = key.rfind('.');
     const std::string name = key.substr(6, dot - 6);
     const std::string part = key.substr(dot + 1);
-    if (dot > 6 && (part == "warning" || part == "fail")) {
-      for (const LimitEntry& entry : limitEntries(fields.limits, layout)) {
-        if (name != entry.name) continue;
-        if (entry.integer != nullptr) {
-          std::int32_t number = 0;
-          if (!parseBlockInteger(value, number)) {
-            error = key + " takes a whole number (digits only): " + value;
-            return 2;
-          }
-          (part == "warning" ? entry.integer->warning : entry.integer->fail) = number;
-        } else {
-          double number = 0;
-          if (!parseBlockDecimal(value, number)) {
-            error = key + " takes a number of digits and one point, at most six decimals: " + value;
-            return 2;
-          }
-          (part == "warning" ? entry.real->warning : entry.real->fail) = number;
-        }
-        return 0;
+    const LimitFieldPair* pair =
+        dot > 6 && (part == "warning" || part == "fail") ? findLimitFieldPair(layout, name) : nullptr;
+    if (pair == nullptr) {
+      error = "unknown key " + key + " for the " + layoutName(layout) + " block";
+      return 1;
+    }
+    // The block's own number forms first, then the rule of the screen's field.
+    const bool warning = part == "warning";
+    if (pair->integer) {
+      std::int32_t number = 0;
+      if (!parseBlockInteger(value, number)) {
+        error = key + " takes a whole number (digits only): " + value;
+        return 2;
+      }
+    } else {
+      double number = 0;
+      if (!parseBlockDecimal(value, number)) {
+        error = key + " takes a number of digits and one point, at most six decimals: " + value;
+        return 2;
       }
     }
-    error = "unknown key " + key + " for the " + layoutName(layout) + " block";
-    return 1;
+    const LimitFieldCheck check = checkLimitField(*pair, warning, value, false);
+    if (!check.ok) {
+      error = key + ": " + check.message;
+      detail = acceptedRangeText(*pair);
+      return 2;
+    }
+    setLimitField(*pair, warning, check.value, fields.limits);
+    return 0;
+  }
+  if (const MeterInfoFieldRule* rule = findMeterInfoField(key)) {
+    const MeterInfoFieldCheck check = checkMeterInfoField(*rule, value);
+    if (!check.ok) {
+      error = key + ": " + check.message + ": " + value;
+      if (check.message == rule->tooLongMessage) {
+        detail = "accepted: at most " + std::to_string(rule->maxLength) + " characters";
+      }
+      return 2;
+    }
+    std::string text = check.text;
+    // Site names are kept in upper case, as the meter stores them.
+    if (rule->text == &MeterInfoTexts::location) {
+      for (char& c : text) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    }
+    fields.info.*rule->text = text;
+    return 0;
   }
   for (const TextEntry& entry : textEntries(fields.info)) {
     if (key != entry.name) continue;
-    if (key == "location" && !value.empty()) {
-      std::string name;
-      const SiteNameFault fault = checkSiteName(value, name);
-      if (fault != SiteNameFault::None) {
-        error = std::string("location: ") + siteNameMessage(fault) + ": " + value;
-        return 2;
-      }
-      *entry.text = name;
-      return 0;
-    }
     if (value.size() > entry.longestWritten) {
       error = key + " holds at most " + std::to_string(entry.longestWritten) + " characters";
       return 2;
@@ -270,12 +298,10 @@ int runBlockWrite(const LinkSettings& settings, const Options& options, Operatio
   for (const auto& [key, value] : options.assignments) {
     MeterBlockFields scratch;
     std::string error;
-    int rc = setBlockField(scratch, MeterBlockLayout::TransitTime, key, value, error);
-    if (rc == 1) rc = setBlockField(scratch, MeterBlockLayout::Echoflux, key, value, error);
-    if (rc != 0) {
-      std::fprintf(stderr, "tarnlux-cli: block write: %s\n", error.c_str());
-      return 2;
-    }
+    std::string detail;
+    int rc = setBlockField(scratch, MeterBlockLayout::TransitTime, key, value, error, detail);
+    if (rc == 1) rc = setBlockField(scratch, MeterBlockLayout::Echoflux, key, value, error, detail);
+    if (rc != 0) return usageError("block write: " + error, detail);
   }
 
   Connection c;
@@ -290,29 +316,40 @@ int runBlockWrite(const LinkSettings& settings, const Options& options, Operatio
   const int channel = c.facts.blockChannel();
   int result = rereadMeterBlock(c.link, channel, c.facts, c.block, ctx);
   if (result != kOk && !isBlockFormatFault(result)) return 1;
-  if (result != kOk && !ctx.quiet) {
-    std::fprintf(stderr,
-                 "tarnlux-cli: block write: the meter's block cannot be decoded; the "
-                 "fields not given are written with their defaults\n");
+  if (result != kOk) {
+    showMessage("tarnlux-cli: block write: the meter's block cannot be decoded; the "
+                "fields not given are written with their defaults");
   }
   const MeterBlockLayout layout = layoutForWrite(c.facts.echofluxMode);
   MeterBlockFields fields = c.block.state.block;
   for (const auto& [key, value] : options.assignments) {
     std::string error;
-    if (setBlockField(fields, layout, key, value, error) != 0) {
-      std::fprintf(stderr, "tarnlux-cli: block write: %s\n", error.c_str());
-      return 2;
+    std::string detail;
+    if (setBlockField(fields, layout, key, value, error, detail) != 0) {
+      return usageError("block write: " + error, detail);
+    }
+  }
+  // A warning limit past its fail limit, in a pair the command changes.
+  for (const LimitFieldPair& pair : limitFieldPairs(layout)) {
+    const std::string prefix = std::string("limit.") + pair.key + ".";
+    bool touched = false;
+    for (const auto& assignment : options.assignments) {
+      touched = touched || assignment.first.rfind(prefix, 0) == 0;
+    }
+    if (touched && !limitPairInOrder(pair, fields.limits)) {
+      return usageError("block write: " + limitOrderMessage(pair),
+                        limitOrderDetail(pair, fields.limits));
     }
   }
 
   if (checkPasswordForVerb(c, options, ctx) != kOk) return 1;
 
   result = writeMeterBlockFields(c.link, channel, c.facts, c.block, fields, ctx);
+  if (result == kCancelled && !c.block.state.lastEncoded.empty()) {
+    return reportInterruptedWrite(c, channel, fields, ctx);
+  }
   if (result != kOk) return 1;
-  std::string sent = c.block.state.lastEncoded;
-  if (!sent.empty() && sent.back() == '\r') sent.pop_back();
-  line("sent", escapedText(sent));
-  std::fflush(stdout);
+  printSent(c.block.state);
   return 0;
 }
 
@@ -330,9 +367,8 @@ int checkPasswordForVerb(Connection& c, const Options& options, OperationContext
     return static_cast<int>(kOk);
   };
   const int result = checkMeterPassword(c.link, c.facts.blockChannel(), dialog, ctx);
-  if (result != kOk && !refusal.empty() && !ctx.quiet) {
-    std::fprintf(stderr, "%s%s\n", refusal.c_str(),
-                 options.password ? "" : " (the meter is protected: give --password)");
+  if (result != kOk && !refusal.empty()) {
+    showMessage(refusal + (options.password ? "" : " (the meter is protected: give --password)"));
   }
   return result;
 }

@@ -31,11 +31,13 @@ void printBlockLimits(const PassFailLimits& limits, MeterBlockLayout layout);
 
 // Sets one field named as "block read" prints it. An integer takes decimal
 // digits only, a decimal digits and one point (at most six decimals, as the
-// block carries them); a text what the block can carry, the location the site
-// name rule (upper case). Returns 0, 1 for a key unknown in `layout`, or 2 for
-// a bad value, with the reason in `error`.
+// block carries them), and then the rule of the limits screen's field; a text
+// the rule of the meter information screen's field (the location in upper
+// case), the capture's stamps what the block can carry. Returns 0, 1 for a
+// key unknown in `layout`, or 2 for a bad value, with the reason in `error`
+// and, for a range, the accepted one in `detail`.
 int setBlockField(MeterBlockFields& fields, MeterBlockLayout layout, const std::string& key,
-                  const std::string& value, std::string& error);
+                  const std::string& value, std::string& error, std::string& detail);
 
 // Control characters and "\" as "\xHH", so a block text stays on one line.
 std::string escapedText(std::string_view text);

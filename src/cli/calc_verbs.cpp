@@ -13,6 +13,7 @@
 #include "calc/aga8_table.h"
 #include "calc/energy.h"
 #include "calc/setup_file_io.h"
+#include "cli_messages.h"
 #include "cli_options.h"
 #include "common/error_text.h"
 
@@ -20,21 +21,35 @@ namespace tarnlux::cli {
 
 namespace {
 
-int usageError(const std::string& reason) {
-  std::fprintf(stderr, "tarnlux-cli: %s\n%s\n", reason.c_str(), usageLine());
-  return 2;
+// An input the screen itself would refuse: its own message, as it shows it,
+// in the usage error's form; `detail` gives the accepted range.
+int refused(const std::string& message, const std::string& detail = {}) {
+  return usageError(message, detail);
 }
 
-// An input the screen itself would refuse: its own message, as it shows it.
-int refused(const std::string& message) {
-  std::fprintf(stderr, "%s\n", message.c_str());
-  return 2;
-}
-
-int failure(const std::string& message, bool quiet) {
-  if (!quiet) std::fprintf(stderr, "%s\n", message.c_str());
+int failure(const std::string& message, bool /*quiet: the messages know*/) {
+  showMessage(message);
   return 1;
 }
+
+// Results that are not numbers (a division by a zero condition, an overflow)
+// are never printed as inf or nan: the key stays empty and the run fails.
+struct ResultPrinter {
+  std::string firstBad;
+  void real(const char* key, double value) {
+    if (std::isfinite(value)) {
+      std::printf("%s=%.17g\n", key, value);
+    } else {
+      std::printf("%s=\n", key);
+      if (firstBad.empty()) firstBad = key;
+    }
+  }
+  int status(int status) const {
+    if (firstBad.empty() || status != 0) return status;
+    showCliMessage("the calculation gave no finite value for " + firstBad);
+    return 1;
+  }
+};
 
 std::optional<double> parseReal(const std::string& text) {
   double value = 0;
@@ -44,7 +59,15 @@ std::optional<double> parseReal(const std::string& text) {
   return value;
 }
 
-void printReal(const char* key, double value) { std::printf("%s=%.17g\n", key, value); }
+bool equalsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
 
 // ---- aga8 -------------------------------------------------------------------
 
@@ -59,9 +82,17 @@ std::string componentName(int entry) {
 
 int componentEntry(const std::string& name) {
   for (int entry = 0; entry < kAga8CompositionEntryCount; ++entry) {
-    if (componentName(entry) == name) return entry;
+    if (equalsNoCase(componentName(entry), name)) return entry;
   }
   return -1;
+}
+
+std::string componentNames() {
+  std::string names;
+  for (int entry = 0; entry < kAga8CompositionEntryCount; ++entry) {
+    names += (entry == 0 ? "" : ", ") + componentName(entry);
+  }
+  return names;
 }
 
 struct Aga8Request {
@@ -86,7 +117,7 @@ bool parseComposition(const std::string& list, Aga8Request& request, std::string
     const std::string name = item.substr(0, equals);
     const int entry = componentEntry(name);
     if (entry < 0) {
-      error = "unknown component \"" + name + "\"";
+      error = "unknown component \"" + name + "\" (one of " + componentNames() + ")";
       return false;
     }
     auto& text = request.texts[static_cast<std::size_t>(entry)];
@@ -110,12 +141,14 @@ bool parseAga8Options(const std::vector<std::string>& args, Aga8Request& request
       {"--max-pressure", kAga8MaxPressureEntry},         {"--base-temperature", kAga8BaseTemperatureEntry},
       {"--temperature", kAga8TemperatureEntry},          {"--max-temperature", kAga8MaxTemperatureEntry},
   };
+  RepeatGuard repeats;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help") {
       help = true;
       return true;
     }
+    if (arg.rfind("--", 0) == 0 && !repeats.first(arg, error)) return false;
     if (arg == "--table") {
       request.table = true;
       continue;
@@ -157,26 +190,46 @@ bool parseAga8Options(const std::vector<std::string>& args, Aga8Request& request
   return true;
 }
 
-// The screen's checks on internal values, in entry order; the first failure
-// gives its message.
-std::optional<std::string> checkEntries(const Aga8Entries& entries, bool table) {
+struct EntryFault {
+  std::string message;
+  std::string detail;  // the accepted range
+};
+
+std::string rangeText(int entry) {
+  if (aga8IsPressureEntry(entry)) return "accepted: more than 0 up to 1.379e8 Pa (absolute)";
+  return "accepted: 143 to 473.15 K";
+}
+
+// The screen's checks on internal values (Pa absolute, K), in entry order;
+// the first failure gives its message. Beyond the screen, a pressure or a
+// base condition of 0 is refused: the results would divide by it.
+std::optional<EntryFault> checkEntries(const Aga8Entries& entries, bool table) {
   for (int entry = 0; entry < kAga8EntryCount; ++entry) {
     if (!aga8EntryActive(entry, table)) continue;
     const double value = entries.values[static_cast<std::size_t>(entry)];
     // Fractions, absolute pressures and kelvins: nothing may be negative.
-    if (value < 0.0) return aga8BadValueMessage(entry, table);
-    if (entry == kAga8PressureEntry || entry == kAga8MaxPressureEntry) {
-      if (value > kAga8MaxPressurePa) return aga8OutOfRangeMessage(entry);
-    } else if (entry == kAga8TemperatureEntry || entry == kAga8MaxTemperatureEntry) {
-      if (value < kAga8MinTemperatureK || value > kAga8MaxTemperatureK) return aga8OutOfRangeMessage(entry);
+    if (value < 0.0 || !std::isfinite(value)) return EntryFault{aga8BadValueMessage(entry, table), {}};
+    const bool flowing = entry == kAga8PressureEntry || entry == kAga8MaxPressureEntry ||
+                         entry == kAga8TemperatureEntry || entry == kAga8MaxTemperatureEntry;
+    if (flowing && (!aga8WithinRange(entry, value) || value == 0.0)) {
+      return EntryFault{aga8OutOfRangeMessage(entry), rangeText(entry)};
+    }
+    if ((entry == kAga8BasePressureEntry || entry == kAga8BaseTemperatureEntry) && value == 0.0) {
+      return EntryFault{aga8BadValueMessage(entry, table),
+                        entry == kAga8BasePressureEntry ? "accepted: more than 0 Pa (absolute)"
+                                                        : "accepted: more than 0 K"};
     }
   }
-  if (!aga8CheckTotal(entries.values).ok) return std::string(kAga8TotalMessage);
+  const Aga8TotalCheck total = aga8CheckTotal(entries.values);
+  if (!total.ok) {
+    return EntryFault{kAga8TotalMessage, "total: " + total.text + " %, accepted: 99.99 to 100.01 %"};
+  }
   return std::nullopt;
 }
 
-void printGas(const GasRecord& gas) {
+void printGas(const GasRecord& gas, ResultPrinter& out) {
   std::printf("status=%d\n", static_cast<int>(gas.status));
+  auto printReal = [&out](const char* key, double value) { out.real(key, value); };
   printReal("zb", gas.Zb);
   printReal("zf", gas.Zf);
   printReal("fpv", gas.Fpv);
@@ -211,14 +264,21 @@ int runTable(GasRecord& gas, const Aga8Entries& entries, bool quiet) {
                                         ++done;
                                         return true;
                                       });
-  // The cells computed before a failing point are still worth printing.
+  // The cells computed before a failing point are still worth printing; a
+  // cell that is not a number ends the table there.
   std::printf("pressure,temperature,zf,rhof\n");
   for (int cell = 0; cell < done; ++cell) {
     const int t = cell / kAga8TableSteps;
     const int p = cell % kAga8TableSteps;
+    const double zf = table.Zf[static_cast<std::size_t>(cell)];
+    const double rhof = table.Rhof[static_cast<std::size_t>(cell)];
+    if (!std::isfinite(zf) || !std::isfinite(rhof)) {
+      std::fflush(stdout);
+      showCliMessage("the calculation gave no finite value at point " + std::to_string(cell + 1));
+      return 1;
+    }
     std::printf("%.17g,%.17g,%.17g,%.17g\n", aga8TableAxisValue(minimumPressure, maximumPressure, p),
-                aga8TableAxisValue(minimumTemperature, maximumTemperature, t),
-                table.Zf[static_cast<std::size_t>(cell)], table.Rhof[static_cast<std::size_t>(cell)]);
+                aga8TableAxisValue(minimumTemperature, maximumTemperature, t), zf, rhof);
   }
   std::fflush(stdout);
   return result == kAga8Normal ? 0 : failure(aga8CalculationStatus(result), quiet);
@@ -250,11 +310,11 @@ std::string listOf(const char* const* names, int count) {
   return text;
 }
 
-// A list text chosen exactly as the screen shows it.
+// A list text as the screen shows it, in any case.
 bool chooseListText(const std::string& option, const std::string& text, const char* const* names,
                     int count, int& index, std::string& error) {
   for (int i = 0; i < count; ++i) {
-    if (text == names[i]) {
+    if (equalsNoCase(text, names[i])) {
       index = i;
       return true;
     }
@@ -267,12 +327,14 @@ bool parseEnergyOptions(const std::vector<std::string>& args, EnergyChoices& cho
                         std::array<std::string, kEnergyEntryCount>& fields, bool& help,
                         std::string& error) {
   for (int s = 0; s < kEnergySelectionCount; ++s) choices.index[static_cast<std::size_t>(s)] = 0;
+  RepeatGuard repeats;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help") {
       help = true;
       return true;
     }
+    if (arg.rfind("--", 0) == 0 && !repeats.first(arg, error)) return false;
     if (i + 1 >= args.size()) {
       error = arg.rfind("--", 0) == 0 ? arg + " needs a value" : "unexpected argument " + arg;
       return false;
@@ -306,9 +368,9 @@ bool parseEnergyOptions(const std::vector<std::string>& args, EnergyChoices& cho
   return true;
 }
 
-void printOptional(const char* key, bool shown, double value) {
+void printOptional(ResultPrinter& out, const char* key, bool shown, double value) {
   if (shown) {
-    printReal(key, value);
+    out.real(key, value);
   } else {
     std::printf("%s=\n", key);
   }
@@ -343,6 +405,7 @@ int runAga8(const std::vector<std::string>& args, bool quiet) {
     if (!aga8EntryActive(entry, request.table)) continue;
     const std::size_t i = static_cast<std::size_t>(entry);
     if (const auto& text = request.texts[i]) {
+      // Full precision, as scripts print their numbers; the screen's ranges follow.
       std::optional<double> value = parseReal(*text);
       if (!value) return refused(aga8BadValueMessage(entry, request.table));
       entries.values[i] = aga8IsCompositionEntry(entry) ? *value / 100.0 : *value;
@@ -355,16 +418,17 @@ int runAga8(const std::vector<std::string>& args, bool quiet) {
     }
     entries.set[i] = true;
   }
-  if (auto message = checkEntries(entries, request.table)) return refused(*message);
+  if (auto fault = checkEntries(entries, request.table)) return refused(fault->message, fault->detail);
 
   GasRecord gas;
   aga8FillGasRecord(entries, gas);
   if (request.table) return runTable(gas, entries, quiet);
 
   aga8Calculate(gas);
-  printGas(gas);
+  ResultPrinter out;
+  printGas(gas, out);
   std::fflush(stdout);
-  return gas.status == kAga8Normal ? 0 : failure(aga8CalculationStatus(gas.status), quiet);
+  return out.status(gas.status == kAga8Normal ? 0 : failure(aga8CalculationStatus(gas.status), quiet));
 }
 
 int runEnergy(const std::vector<std::string>& args, bool quiet) {
@@ -396,22 +460,23 @@ int runEnergy(const std::vector<std::string>& args, bool quiet) {
       volume == kEnergyLitres || volume == kEnergyCubicMetres ? 1.0 / kPoundsPerKilogram : 1.0;
   const int temperatureUnit = choices.temperatureUnit();
 
-  printReal("temperature_difference", energyTemperatureToDisplay(r.supplyK, temperatureUnit) -
+  ResultPrinter out;
+  out.real("temperature_difference", energyTemperatureToDisplay(r.supplyK, temperatureUnit) -
                                           energyTemperatureToDisplay(r.returnK, temperatureUnit));
   std::printf("temperature_difference_unit=%s\n", unit(1).c_str());
   // Per chosen volume: in3 per unit volume is the flow conversion of 1 unit/s.
-  printOptional("density", r.water,
+  printOptional(out, "density", r.water,
                 r.densityAtSensor * energyFlowFromDisplay(1.0, volume, 0) * massScale);
   std::printf("density_unit=%s\n", unit(2).c_str());
-  printOptional("mass_flow", r.water,
+  printOptional(out, "mass_flow", r.water,
                 energyFlowToDisplay(r.massFlow, kEnergyCubicInches, choices.timeUnit()) * massScale);
   std::printf("mass_flow_unit=%s\n", unit(3).c_str());
-  printReal("energy_rate", energyRateToDisplay(r.energyRate, choices.rateUnit()));
+  out.real("energy_rate", energyRateToDisplay(r.energyRate, choices.rateUnit()));
   std::printf("energy_rate_unit=%s\n", unit(4).c_str());
-  printReal("rtd_supply", r.supplyResistance);
-  printReal("rtd_return", r.returnResistance);
+  out.real("rtd_supply", r.supplyResistance);
+  out.real("rtd_return", r.returnResistance);
   std::fflush(stdout);
-  return 0;
+  return out.status(0);
 }
 
 }  // namespace tarnlux::cli

@@ -1,13 +1,16 @@
 #include "capture_verb.h"
 
+#include <sys/stat.h>
 #include <time.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "block_verb.h"
+#include "cli_messages.h"
 #include "common/clock.h"
 #include "common/paths.h"
 #include "common/profile_file.h"
@@ -23,8 +26,18 @@ namespace {
 // run (the screen would go on querying).
 class CaptureHost final : public QueryLoopHost {
  public:
-  CaptureHost(const MeterFacts& facts, const PassFailLimits& limits, double clockFactor)
-      : facts_(facts), limits_(limits), clockFactor_(clockFactor) {}
+  CaptureHost(const MeterFacts& facts, const PassFailLimits& limits, double clockFactor,
+              bool replaceExisting)
+      : facts_(facts), limits_(limits), clockFactor_(clockFactor), replaceExisting_(replaceExisting) {}
+
+  // A log that appeared since the name was checked is not replaced either.
+  int openCaptureSink(const CaptureTarget& target, std::unique_ptr<CaptureSink>& sink,
+                      std::string& message) override {
+    std::unique_ptr<FileCaptureSink> file;
+    const int rc = FileCaptureSink::open(target, file, message, replaceExisting_);
+    if (rc == 0) sink = std::move(file);
+    return rc;
+  }
 
   QueryLoop* loop = nullptr;
   CaptureEndReport end;
@@ -70,7 +83,35 @@ class CaptureHost final : public QueryLoopHost {
   const MeterFacts& facts_;
   const PassFailLimits& limits_;
   double clockFactor_;
+  bool replaceExisting_;
 };
+
+bool fileExists(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0;
+}
+
+// A relative directory taken from the working directory, so log= names the
+// file wherever the caller stands.
+std::string absoluteDirectory(const std::string& directory) {
+  std::error_code error;
+  const std::filesystem::path path = std::filesystem::absolute(directory.empty() ? "." : directory, error);
+  if (error) return directory;
+  return withTrailingSeparator(path.lexically_normal().string());
+}
+
+// The proposed name, or the first of NAME_2.CSV, NAME_3.CSV, ... not taken:
+// two captures started within one minute keep both logs.
+std::string freeProposedName(const std::string& directory, const std::string& proposed) {
+  const std::size_t dot = proposed.rfind('.');
+  const std::string stem = dot == std::string::npos ? proposed : proposed.substr(0, dot);
+  const std::string extension = dot == std::string::npos ? std::string() : proposed.substr(dot);
+  std::string name = proposed;
+  for (int n = 2; n < 1000 && fileExists(directory + name); ++n) {
+    name = stem + "_" + std::to_string(n) + extension;
+  }
+  return name;
+}
 
 const char* statusTextOf(QueryLoopEnd end) {
   switch (end) {
@@ -86,25 +127,49 @@ const char* statusTextOf(QueryLoopEnd end) {
 }  // namespace
 
 int runCapture(const LinkSettings& settings, const Options& options, OperationContext& ctx) {
-  Connection c;
-  const int status = connectForVerb(settings, options, ctx, c);
-  if (status != 0) return status;
-  // The capture grades by, and writes back, the limits the meter holds.
-  if (c.outcome.blockRead && c.outcome.blockReadResult == kOk) c.block.useBlockValues();
-
   // The log goes where --dir points, else where the program's settings say,
-  // else into the program directory.
-  const std::string programDirectory = options.directory.empty()
-                                           ? currentProgramDirectory()
-                                           : withTrailingSeparator(options.directory);
+  // else into the program directory; always named by an absolute path.
+  const std::string programDirectory = absoluteDirectory(
+      options.directory.empty() ? currentProgramDirectory() : withTrailingSeparator(options.directory));
   CaptureRequest request;
   request.startupDirectory = programDirectory;
   request.directory =
       options.directory.empty()
           ? readProfileString(settingsFilePath(programDirectory), "DIRECTORIES", "DATA_CAPTURE")
           : programDirectory;
-  request.fileName = options.captureName.empty() ? proposedCaptureFileName(c.facts, systemClock())
-                                                 : options.captureName;
+  request.directory = trimmed(request.directory);
+  if (!request.directory.empty()) request.directory = absoluteDirectory(request.directory);
+
+  // A name given is checked before the meter is touched: its length with the
+  // directory, and that no file of that name is there to be lost.
+  if (!options.captureName.empty()) {
+    CaptureTarget target;
+    std::string message;
+    if (resolveCaptureTarget(request.directory, options.captureName, request.startupDirectory,
+                             target, message) != 0) {
+      return usageError(message + ": " + options.captureName);
+    }
+    if (!options.captureOverwrite && fileExists(target.path)) {
+      showMessage(fileExistsQuestion(target.path), "tarnlux-cli: --overwrite replaces it");
+      return 1;
+    }
+  }
+
+  Connection c;
+  const int status = connectForVerb(settings, options, ctx, c);
+  if (status != 0) return status;
+  // The capture grades by, and writes back, the limits the meter holds.
+  if (c.outcome.blockRead && c.outcome.blockReadResult == kOk) c.block.useBlockValues();
+
+  if (options.captureName.empty()) {
+    CaptureTarget target;
+    std::string message;
+    resolveCaptureTarget(request.directory, "x", request.startupDirectory, target, message);
+    request.fileName =
+        freeProposedName(target.directory, proposedCaptureFileName(c.facts, systemClock()));
+  } else {
+    request.fileName = options.captureName;
+  }
   request.lengthSeconds = options.captureUnlimited ? 0 : options.captureSeconds;
   request.iniPath = quillmapIniPath();
 
@@ -118,7 +183,8 @@ int runCapture(const LinkSettings& settings, const Options& options, OperationCo
   }
 
   LinkQueryLoopMeter meter(c.link, c.facts, c.block, c.outcome);
-  CaptureHost host(c.facts, c.block.working.limits, factor);
+  CaptureHost host(c.facts, c.block.working.limits, factor,
+                   options.captureOverwrite && !options.captureName.empty());
   auto trend = std::make_unique<TrendStore>();
   const QueryHostKind kind = options.captureHost == CaptureHostChoice::Summary
                                  ? QueryHostKind::Summary
@@ -145,10 +211,8 @@ int runCapture(const LinkSettings& settings, const Options& options, OperationCo
     return 1;
   }
   if (!report.summaryWritten) {
-    if (!ctx.quiet) {
-      std::fprintf(stderr, "tarnlux-cli: capture %s\n",
-                   report.opened ? "ended without its summary" : "stopped before its first row");
-    }
+    showCliMessage(std::string("capture ") +
+                   (report.opened ? "ended without its summary" : "stopped before its first row"));
     return 1;
   }
   return 0;

@@ -1,6 +1,11 @@
 #include "cli_options.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <charconv>
+#include <cstdlib>
+#include <set>
 
 #include "link/comm_settings.h"
 
@@ -29,25 +34,47 @@ std::vector<std::string> split(const std::string& text, char separator) {
 }
 
 // "BAUD-DATABITS-PARITY-STOPBITS[-xon]", as the status bar shows the line.
-bool parseLineSettings(const std::string& text, LinkSettings& settings) {
+// On failure `fault` names the part that is wrong.
+bool parseLineSettings(const std::string& text, LinkSettings& settings, std::string& fault) {
   const std::vector<std::string> parts = split(text, '-');
-  if (parts.size() != 4 && parts.size() != 5) return false;
-  bool baudKnown = false;
-  for (const std::string& choice : baudRateChoices()) baudKnown = baudKnown || choice == parts[0];
-  long long baud = 0;
-  if (!baudKnown || !parseNumber(parts[0], 1, 1000000, baud)) return false;
-  if (parts[1] != "7" && parts[1] != "8") return false;
-  std::uint8_t parity = 0;
-  if (parts[2] == "I" || parts[2] == "i")
-    parity = 1;
-  else if (parts[2] == "P" || parts[2] == "p")
-    parity = 2;
-  else if (parts[2] == "A" || parts[2] == "a")
-    parity = 0;
-  else
+  if (parts.size() != 4 && parts.size() != 5) {
+    fault = "\"" + text + "\" is not BAUD-DATABITS-PARITY-STOPBITS[-xon]";
     return false;
-  if (parts[3] != "1" && parts[3] != "2") return false;
-  if (parts.size() == 5 && parts[4] != "xon" && parts[4] != "XON") return false;
+  }
+  bool baudKnown = false;
+  std::string baudList;
+  for (const std::string& choice : baudRateChoices()) {
+    baudKnown = baudKnown || choice == parts[0];
+    baudList += (baudList.empty() ? "" : ", ") + choice;
+  }
+  long long baud = 0;
+  if (!baudKnown || !parseNumber(parts[0], 1, 1000000, baud)) {
+    fault = "baud rate \"" + parts[0] + "\" (one of " + baudList + ")";
+    return false;
+  }
+  if (parts[1] != "7" && parts[1] != "8") {
+    fault = "data bits \"" + parts[1] + "\" (7 or 8)";
+    return false;
+  }
+  std::uint8_t parity = 0;
+  if (parts[2] == "I" || parts[2] == "i") {
+    parity = 1;
+  } else if (parts[2] == "P" || parts[2] == "p") {
+    parity = 2;
+  } else if (parts[2] == "A" || parts[2] == "a") {
+    parity = 0;
+  } else {
+    fault = "parity \"" + parts[2] + "\" (I odd, P even or A none)";
+    return false;
+  }
+  if (parts[3] != "1" && parts[3] != "2") {
+    fault = "stop bits \"" + parts[3] + "\" (1 or 2)";
+    return false;
+  }
+  if (parts.size() == 5 && parts[4] != "xon" && parts[4] != "XON") {
+    fault = "flow control \"" + parts[4] + "\" (xon)";
+    return false;
+  }
   settings.baudRate = static_cast<std::uint32_t>(baud);
   settings.dataBits = static_cast<std::uint8_t>(parts[1][0] - '0');
   settings.parityCode = parity;
@@ -56,13 +83,21 @@ bool parseLineSettings(const std::string& text, LinkSettings& settings) {
   return true;
 }
 
-// "9600-..." was meant as line settings; "1.0-port0" ends a by-path device name.
-bool looksLikeLineSettings(const std::string& text) {
-  const std::size_t dash = text.find('-');
-  if (dash == 0 || dash == std::string::npos) return false;
-  for (std::size_t i = 0; i < dash; ++i)
-    if (text[i] < '0' || text[i] > '9') return false;
-  return true;
+bool pathExists(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0;
+}
+
+// A device named relative to the working directory, made absolute: a port
+// name is a device path only when it starts with "/".
+std::string absoluteDevicePath(const std::string& device) {
+  if (device.empty() || device.front() == '/' || device.rfind("COM", 0) == 0) return device;
+  char* cwd = ::getcwd(nullptr, 0);
+  if (cwd == nullptr) return device;
+  std::string path = cwd;
+  std::free(cwd);
+  if (path.back() != '/') path += '/';
+  return path + device;
 }
 
 bool readTypeOf(const std::string& word, ReadType& type) {
@@ -91,13 +126,45 @@ bool isVariableName(const std::string& name) {
 
 }  // namespace
 
+bool RepeatGuard::first(const std::string& option, std::string& error) {
+  if (seen_.insert(option).second) return true;
+  error = option + " given twice";
+  return false;
+}
+
+bool isPlainFileName(const std::string& name, std::string& error) {
+  if (name.empty()) {
+    error = "--name needs a file name";
+    return false;
+  }
+  if (name == "." || name == "..") {
+    error = "--name: \"" + name + "\" is not a file name";
+    return false;
+  }
+  for (unsigned char c : name) {
+    if (c == '/' || c == '\\') {
+      error = "--name takes a file name without a directory (use --dir): " + name;
+      return false;
+    }
+    if (c < 0x20 || c == 0x7F) {
+      error = "--name: no control characters in a file name";
+      return false;
+    }
+  }
+  if (name.size() > kCaptureNameMaxLength) {
+    error = "--name: at most " + std::to_string(kCaptureNameMaxLength) + " characters";
+    return false;
+  }
+  return true;
+}
+
 const char* usageLine() {
   return "Usage: tarnlux-cli [--dir DIR] [--link LINK] [--quiet] [--quiet-ms N] "
          "probe | read TYPE NAME INDEX | send TEXT | identify [--channel N] |\n"
          "       signal [--channel N] [--envelope] [--resolution haut|moyen|bas] [--nulltrack] |\n"
          "       block read [--channel N] | block write [--channel N] [--password PW] KEY=VALUE... |\n"
-         "       capture [--channel N] --seconds S|--unlimited [--dir D] [--name F] [--host diag|summary]\n"
-         "               [--clock fast] |\n"
+         "       capture [--channel N] --seconds S|--unlimited [--dir D] [--name F] [--overwrite]\n"
+         "               [--host diag|summary] [--clock fast] |\n"
          "       settings [--channel N] |\n"
          "       storage [--channel N] [--password PW] [--enable|--disable] [--memory KB] [--clear] [--free] |\n"
          "       aga8 (--comp NAME=PERCENT,... | --setup FILE) --pressure PA --temperature K\n"
@@ -152,7 +219,7 @@ const char* helpText() {
          "                           bursts (a upstream, b downstream). --envelope asks for the\n"
          "                           envelope, --resolution for fewer samples (default haut),\n"
          "                           --nulltrack for the channel's NullTrack signal\n"
-         "  capture [--channel N] --seconds S|--unlimited [--dir D] [--name F]\n"
+         "  capture [--channel N] --seconds S|--unlimited [--dir D] [--name F] [--overwrite]\n"
          "          [--host diag|summary] [--clock fast]\n"
          "                           connect as identify does, then query the meter every period\n"
          "                           as the diagnostic screen does (3, 6 or 12 s by the number of\n"
@@ -161,13 +228,18 @@ const char* helpText() {
          "                           with --unlimited. The log goes into --dir D (default: the\n"
          "                           DATA_CAPTURE directory of qm.cfg, else the working\n"
          "                           directory) under --name F (default: the proposed name, site\n"
-         "                           and location, date and time, .CSV). Prints period=S, then\n"
+         "                           and location, date and time, .CSV; _2, _3, ... added before\n"
+         "                           .CSV when a log of that name exists). F is a file name alone\n"
+         "                           (no directory part). An existing F is never replaced without\n"
+         "                           --overwrite: the capture is refused before connecting\n"
+         "                           (status 1). Prints period=S, then\n"
          "                           one line per row written: row=N followed by pathP=ok,\n"
          "                           pathP=warning or pathP=fail for every captured path (P the\n"
          "                           path or channel number; the worst grade of the path's graded\n"
          "                           readings), and at the end rows=N, summary=0|1 and log=PATH\n"
-         "                           (empty when no log was opened). Ctrl-C ends the capture with\n"
-         "                           its summary, as Stop does (status 0). A capture ended by a\n"
+         "                           (absolute; empty when no log was opened). Ctrl-C, SIGTERM and\n"
+         "                           SIGHUP end the capture with its summary, as Stop does\n"
+         "                           (status 0). A capture ended by a\n"
          "                           failure (write error, meter units changed, all paths failed,\n"
          "                           a lost meter) keeps its rows, says why on stderr, status 1.\n"
          "                           --host summary queries as the system summary does (its period\n"
@@ -192,7 +264,7 @@ const char* helpText() {
          "\n"
          "Calculators (no meter needed; their options come after the verb):\n"
          "  aga8                     gas properties at one point. Composition by --comp, a comma\n"
-         "                           list of NAME=PERCENT with NAME one of helium, hydrogen,\n"
+         "                           list of NAME=PERCENT with NAME (in any case) one of helium, hydrogen,\n"
          "                           nitrogen, co2, h2s, methane, ethane, propane, ibutane, nbutane,\n"
          "                           ipentane, npentane, nhexane, nheptane, noctane, nnonane,\n"
          "                           ndecane, argon, water, co, o2 (missing ones count 0; the total\n"
@@ -215,7 +287,8 @@ const char* helpText() {
          "                           ends the table after the points before it (status 1)\n"
          "  energy                   the energy flow calculator. Fields: --flow N (in the flow\n"
          "                           unit), --supply T and --return T (in the temperature unit).\n"
-         "                           Lists, the texts exactly as the screen shows them, first one\n"
+         "                           Lists, the texts as the screen shows them (in any case), first\n"
+         "                           one\n"
          "                           by default: --prefix none|Kilo|Mega, --volume \"Gallons\"|\n"
          "                           \"Litres\"|\"Pieds cube\"|\"Metres cube\"|\"Pouces cube\",\n"
          "                           --time S|MIN|H|J, --temperature-unit \"deg C\"|\"deg F\",\n"
@@ -245,18 +318,23 @@ const char* helpText() {
          "\n"
          "Options:\n"
          "  --dir DIR                program directory holding qm.cfg (default: working directory);\n"
-         "                           capture writes its log there\n"
+         "                           capture writes its log there. The meter verbs only read\n"
+         "                           qm.cfg; without --link they need it (status 2 otherwise)\n"
          "  --link tcp:HOST:PORT     use this TCP/IP link instead of the settings file\n"
          "  --link serial:DEVICE[:BAUD-DATABITS-PARITY-STOPBITS[-xon]]\n"
          "                           use this serial device, e.g. serial:/dev/ttyUSB0:9600-7-I-1-xon\n"
+         "                           (a relative DEVICE is taken from the working directory)\n"
          "                           (parity I, P or A; without the line part 9600-7-I-1-xon)\n"
          "  --quiet-ms N             send: quiet time that ends the answer, in ms (default 500)\n"
-         "  --quiet                  print no failure message, only set the exit status\n"
+         "  --quiet                  print no message at all on stderr, only set the exit status\n"
          "  --help                   show this text\n"
          "  --version                show the program version\n"
          "\n"
          "Exit status: 0 success, 1 failure or Ctrl-C (the message on stderr; Ctrl-C ends a\n"
-         "capture normally), 2 usage error.\n";
+         "capture normally), 2 usage error. Messages keep the program's text and code; a system\n"
+         "code's description or the accepted range follows on a second line. An option given\n"
+         "twice is a usage error. After a dropped TCP link mended by the one reconnection,\n"
+         "stderr carries the notice reconnected=HOST:PORT and the verb goes on.\n";
 }
 
 bool parseLinkOption(const std::string& text, LinkSettings& settings, std::string& error) {
@@ -284,17 +362,19 @@ bool parseLinkOption(const std::string& text, LinkSettings& settings, std::strin
     result.ipPort = port;
     result.portMissing = 0;
   } else if (text.rfind("serial:", 0) == 0) {
-    std::string device = text.substr(7);
-    // Device paths may hold colons (by-path names): the line part is the last
-    // field, and only when it reads as one.
+    std::string device = absoluteDevicePath(text.substr(7));
+    // Device paths may hold colons (by-path names): a path that exists is the
+    // device; otherwise what follows the last colon is the line part.
     const std::size_t colon = device.rfind(':');
-    if (colon != std::string::npos && parseLineSettings(device.substr(colon + 1), result)) {
+    if (colon != std::string::npos && !pathExists(device)) {
+      std::string fault;
+      if (!parseLineSettings(device.substr(colon + 1), result, fault)) {
+        error = "--link: bad line settings: " + fault;
+        return false;
+      }
       device.resize(colon);
-    } else if (colon != std::string::npos && looksLikeLineSettings(device.substr(colon + 1))) {
-      error = "--link: bad line settings: " + device.substr(colon + 1);
-      return false;
     }
-    if (device.empty()) {
+    if (device.empty() || device.back() == '/') {
       error = "--link serial: needs a device";
       return false;
     }
@@ -313,8 +393,14 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
   std::string signalOption;   // the last option only "signal" takes
   std::string captureOption;  // the last option only "capture" takes
   std::string storageOption;  // the last option only "storage" takes
+  RepeatGuard repeats;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    // An option given twice is a mistake, whatever the verb: the second would
+    // silently win.
+    if (!optionsEnded && arg.size() > 2 && arg.compare(0, 2, "--") == 0 && !repeats.first(arg, error)) {
+      return false;
+    }
     auto value = [&](std::string& out) {
       if (i + 1 >= args.size()) {
         error = arg + " needs a value";
@@ -414,10 +500,10 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
       captureOption = arg;
     } else if (arg == "--name") {
       if (!value(options.captureName)) return false;
-      if (options.captureName.empty()) {
-        error = "--name needs a file name";
-        return false;
-      }
+      if (!isPlainFileName(options.captureName, error)) return false;
+      captureOption = arg;
+    } else if (arg == "--overwrite") {
+      options.captureOverwrite = true;
       captureOption = arg;
     } else if (arg == "--host") {
       std::string text;

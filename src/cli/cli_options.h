@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,6 +41,7 @@ struct Options {
   int captureSeconds = 0;
   bool captureUnlimited = false;
   std::string captureName;
+  bool captureOverwrite = false;       // capture --overwrite: an existing --name may be replaced
   CaptureHostChoice captureHost = CaptureHostChoice::Diagnostic;
   bool fastClock = false;
   // storage: --enable / --disable (nullopt: as the meter has it), --memory KB
@@ -51,6 +53,25 @@ struct Options {
   // aga8, energy, report, trend: every argument after the verb; the verb parses its own.
   std::vector<std::string> calcArgs;
 };
+
+// The longest file name the file system takes.
+inline constexpr std::size_t kCaptureNameMaxLength = 255;
+
+// Remembers the options of one command line: the second use of one is a
+// usage error ("--X given twice"), in every verb. Verbs that parse their own
+// options (the calculators) use it too.
+class RepeatGuard {
+ public:
+  // False, with `error` set, when `option` was seen before.
+  bool first(const std::string& option, std::string& error);
+
+ private:
+  std::set<std::string> seen_;
+};
+
+// A file name alone: not empty, no directory part, no control characters, at
+// most kCaptureNameMaxLength characters. False with the reason in `error`.
+bool isPlainFileName(const std::string& name, std::string& error);
 
 // Parses the command line (argv without the program name). On a usage error
 // returns false with the reason in `error`.

@@ -14,6 +14,7 @@
 #include "block_verb.h"
 #include "calc_verbs.h"
 #include "capture_verb.h"
+#include "cli_messages.h"
 #include "cli_options.h"
 #include "common/op_context.h"
 #include "common/paths.h"
@@ -27,6 +28,7 @@
 #include "settings_verb.h"
 #include "storage_verb.h"
 #include "report_verbs.h"
+#include "link_choice.h"
 #include "signal_verb.h"
 
 namespace {
@@ -43,11 +45,10 @@ void installInterruptHandler() {
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // no restart: a waiting poll returns at once
   ::sigaction(SIGINT, &action, nullptr);
-}
-
-int usageError(const std::string& reason) {
-  std::fprintf(stderr, "tarnlux-cli: %s\n%s\n", reason.c_str(), cli::usageLine());
-  return 2;
+  // A "timeout" or a dropped terminal session ends the run as Ctrl-C does:
+  // a capture still closes its log with the summary.
+  ::sigaction(SIGTERM, &action, nullptr);
+  ::sigaction(SIGHUP, &action, nullptr);
 }
 
 int exitStatus(int result) { return result == kOk ? 0 : 1; }
@@ -96,13 +97,18 @@ int runRead(MeterLink& link, const cli::Options& options, OperationContext& ctx)
 int runSend(MeterLink& link, const cli::Options& options, OperationContext& ctx) {
   const int result = sendCommand(link, options.text + "\r", kSendBaseTimeoutMs, ctx);
   if (result != kOk) return result;
+  char last = '\n';
   const int received = receiveUntilQuiet(
       link, options.quietMs, kAnswerTimeoutMs,
-      [](std::string_view data) {
+      [&last](std::string_view data) {
+        if (data.empty()) return;
         std::fwrite(data.data(), 1, data.size(), stdout);
         std::fflush(stdout);
+        last = data.back();
       },
       ctx);
+  // The meter's prompt ends without a line end; the output still ends a line.
+  if (last != '\n') std::fputc('\n', stdout);
   // A line still talking after the answer time-out has had its say: what came is printed.
   return received == kTimeout ? kOk : received;
 }
@@ -150,19 +156,14 @@ int run(const cli::Options& options) {
   OperationContext ctx;
   ctx.cancelFlag = &cancelRequested;
   ctx.quiet = options.quiet;
-  ctx.errorSink = [](const std::string& text) {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    std::fflush(stderr);
+  ctx.errorSink = [](const std::string& text) { cli::showMessage(text); };
+  // The one reconnection mended a dropped link: worth knowing, not a failure.
+  ctx.noticeSink = [](const std::string& where) {
+    cli::showNotice("reconnected=" + where + " (notice: the link dropped and was opened again)");
   };
 
   LinkSettings settings;
-  if (options.link) {
-    settings = *options.link;
-  } else {
-    const std::string directory =
-        options.directory.empty() ? currentProgramDirectory() : withTrailingSeparator(options.directory);
-    loadLinkSettings(settingsFilePath(directory), settings);
-  }
+  if (const int status = cli::chooseLink(options, settings); status != 0) return status;
 
   if (options.verb == cli::Verb::Identify) return runIdentify(settings, options, ctx);
   if (options.verb == cli::Verb::Signal) return cli::runSignal(settings, options, ctx);
@@ -202,9 +203,10 @@ int run(const cli::Options& options) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  cli::setMessagesQuiet(cli::quietRequested(args));
   cli::Options options;
   std::string error;
-  if (!cli::parseOptions(args, options, error)) return usageError(error);
+  if (!cli::parseOptions(args, options, error)) return cli::usageError(error);
 
   if (options.verb == cli::Verb::Help) {
     std::fputs(cli::helpText(), stdout);

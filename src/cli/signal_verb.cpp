@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli_messages.h"
 #include "common/result.h"
 #include "graph/signal_query.h"
 #include "link/connect.h"
@@ -87,7 +88,7 @@ int runSignal(const LinkSettings& linkSettings, const Options& options, Operatio
     } else if ((selectable >> options.channel & 1u) != 0) {
       return options.channel;
     }
-    std::fprintf(stderr, "tarnlux-cli: channel %d is not available\n", options.channel + 1);
+    usageError("channel " + std::to_string(options.channel + 1) + " is not available");
     usageProblem = true;
     return static_cast<int>(kCancelled);
   };
@@ -110,14 +111,13 @@ int runSignal(const LinkSettings& linkSettings, const Options& options, Operatio
 
   int status = 0;
   if (settings.channel == kNoSignalChannel && options.channel >= 0) {
-    std::fprintf(stderr, "tarnlux-cli: channel %d has no transit-time signal\n", asked + 1);
-    status = 2;
+    status = usageError("channel " + std::to_string(asked + 1) + " has no transit-time signal");
   } else if (settings.channel == kNoSignalChannel) {
     ctx.report(kSignalNoChannel);
     status = 1;
   } else if (options.nullTrack && !settings.nullTrackChosen) {
-    std::fprintf(stderr, "tarnlux-cli: channel %d has no NullTrack signal\n", settings.channel + 1);
-    status = 2;
+    status =
+        usageError("channel " + std::to_string(settings.channel + 1) + " has no NullTrack signal");
   } else {
     SignalAnswer answer;
     result = querySignal(link, settings, facts, answer, ctx);

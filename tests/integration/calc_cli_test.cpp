@@ -349,8 +349,9 @@ TEST(EnergyCli, RefusedInputs) {
   noFlow.erase(noFlow.begin() + 1, noFlow.begin() + 3);
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {replaced("--liquid", "Water"), "--liquid takes one of"},
-      {replaced("--volume", "gallons"), "--volume takes one of"},
-      {replaced("--prefix", "kilo"), "--prefix takes one of"},
+      {replaced("--volume", "barrels"), "--volume takes one of"},
+      {replaced("--prefix", "giga"), "--prefix takes one of \"none\", \"Kilo\", \"Mega\""},
+      {replaced("--flow", "1e999"), "Nombre invalide"},
       {replaced("--supply", "-201"), "Temperature en-dehors de la plage"},
       {replaced("--return", "x"), "Nombre invalide pour la temperature retour"},
       {noFlow, "Entree requise pour le debit"},

@@ -171,7 +171,7 @@ TEST(CaptureVerb, TheCaptureStartIsKeptInTheMetersMemoryBlock) {
   TempDir dir;
   ASSERT_EQ(runCli(captureArgs(meter, dir, {"--seconds", "6"}), dir).status, 0);
   // The next capture's header names the previous one.
-  const CaptureRun second = runCli(captureArgs(meter, dir, {"--seconds", "6"}), dir);
+  const CaptureRun second = runCli(captureArgs(meter, dir, {"--seconds", "6", "--overwrite"}), dir);
   ASSERT_EQ(second.status, 0) << second.err;
   const std::string text = test::readWholeFile(dir.file("LOG.CSV"));
   EXPECT_TRUE(std::regex_search(

@@ -114,7 +114,7 @@ CliRun runCli(const std::vector<std::string>& args, const CliOptions& options) {
         }
       }
       if (interruptNow) {
-        ::kill(pid, SIGINT);
+        ::kill(pid, options.interruptSignal != 0 ? options.interruptSignal : SIGINT);
         interrupted = true;
       }
     }

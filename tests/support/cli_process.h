@@ -23,6 +23,8 @@ struct CliOptions {
   // as `interruptOn` has appeared on its standard output when that is not empty.
   int interruptAfterMs = -1;
   std::string interruptOn;
+  // The signal the interrupt sends (SIGINT unless set: SIGTERM, SIGHUP, ...).
+  int interruptSignal = 0;
 };
 
 // Runs tarnlux-cli with `args` and collects its standard output and error

@@ -304,8 +304,8 @@ class Aga8ScreenTest : public QObject {
     QCOMPARE(aga8KeptResults().speedOfSound, 0.0);
     QCOMPARE(setting("AGA8_TABLE"), std::string("1"));
     QVERIFY(setting("MAXIMUM_TEMPERATURE").size() == 16);
-    // Without a connected gas meter the table cannot be sent.
-    QVERIFY(!child(*screen, "sendTable")->isEnabled());
+    // Valid table results enable the sending; its refusals then speak.
+    QVERIFY(child(*screen, "sendTable")->isEnabled());
     savePicture(*screen, "aga8_table.png");
 
     // The density unit redraws the table in place.
@@ -317,6 +317,34 @@ class Aga8ScreenTest : public QObject {
     screen->tableBox()->setChecked(false);
     QVERIFY(!screen->display()->valid());
     QVERIFY(screen->entryField(kAga8MaxTemperatureEntry)->isHidden());
+  }
+
+  void tableModeKeepsTheSizeAndFitsTheTableWhereThereIsRoom() {
+    auto screen = open();
+    screen->adjustSize();
+    QCoreApplication::processEvents();
+    const QSize before = screen->size();
+    screen->tableBox()->setChecked(true);
+    QCoreApplication::processEvents();
+    QCOMPARE(screen->size(), before);
+
+    // A small desktop keeps the scrolling table; a large one shows it whole.
+    screen->fitResultsArea(QSize(640, 480));
+    QCOMPARE(screen->size(), before);
+    screen->fitResultsArea(QSize(1920, 1200));
+    screen->adjustSize();
+    computeTable(*screen);
+    QCoreApplication::processEvents();
+    QVERIFY(screen->display()->valid());
+    const QSize page = AGA8Disp::pageSize(screen->display()->page(), screen->display(),
+                                          screen->display()->logicalDpiY());
+    const QString sizes = QStringLiteral("page %1x%2, area %3x%4, screen %5x%6")
+                              .arg(page.width()).arg(page.height())
+                              .arg(screen->display()->width()).arg(screen->display()->height())
+                              .arg(screen->width()).arg(screen->height());
+    QVERIFY2(!screen->display()->verticalBar()->isVisible(), qPrintable(sizes));
+    QVERIFY2(!screen->display()->horizontalBar()->isVisible(), qPrintable(sizes));
+    savePicture(*screen, "aga8_table_whole.png");
   }
 
   void closingWhileBusyClosesWhenTheTableStops() {
@@ -353,14 +381,15 @@ class Aga8ScreenTest : public QObject {
     type(*screen, kAga8MaxPressureEntry, "1000");
     type(*screen, kAga8MaxTemperatureEntry, "120");
     child(*screen, "calculate")->click();
-    QVERIFY(!child(*screen, "sendTable")->isEnabled());
-    screen->sendTable();
+    // The button is enabled by the results, so each refusal reaches the user.
+    QVERIFY(child(*screen, "sendTable")->isEnabled());
+    child(*screen, "sendTable")->click();
     QCOMPARE(errors.texts.last(), QStringLiteral("Non connecte au compteur"));
     app_->connected = true;
-    screen->sendTable();
+    child(*screen, "sendTable")->click();
     QCOMPARE(errors.texts.last(), QStringLiteral("Pas de canal selectionne"));
     app_->meter.selectedChannel = 0;
-    screen->sendTable();
+    child(*screen, "sendTable")->click();
     QCOMPARE(errors.texts.last(),
              QStringLiteral("Impossible d'envoyer le tableau AGA8 au compteur de liquide"));
     QCOMPARE(sends, 0);
@@ -450,7 +479,8 @@ class Aga8ScreenTest : public QObject {
     QVERIFY(!app_->connectOutcome.configurationRead);
     QCOMPARE(frame.commandAction(kCmdConnect)->text(), QStringLiteral("&Connexion"));
     QCOMPARE(screen->statusLine()->text(), QString());
-    QVERIFY(!child(*screen, "sendTable")->isEnabled());
+    // The results stay valid: a new press says the program is not connected.
+    QVERIFY(child(*screen, "sendTable")->isEnabled());
     QVERIFY(screen->display()->valid());
   }
 

@@ -108,6 +108,16 @@ std::string aga8OutOfRangeMessage(int entry) {
   return aga8IsPressureEntry(entry) ? " Pression hors limites" : " Temperature hors limites";
 }
 
+bool aga8WithinRange(int entry, double internalValue) {
+  if (entry == kAga8PressureEntry || entry == kAga8MaxPressureEntry) {
+    return withinLimits(internalValue, 0.0, kAga8MaxPressurePa);
+  }
+  if (entry == kAga8TemperatureEntry || entry == kAga8MaxTemperatureEntry) {
+    return withinLimits(internalValue, kAga8MinTemperatureK, kAga8MaxTemperatureK);
+  }
+  return true;
+}
+
 std::string aga8DisplayText(int entry, double internalValue, const Aga8Units& units) {
   double value = internalValue;
   if (!aga8EntryToDisplay(entry, value, units.pressure, units.temperature)) return {};
@@ -143,13 +153,7 @@ Aga8Validation aga8Validate(const std::array<std::string, kAga8EntryCount>& fiel
     double value = *typed;
     aga8EntryFromDisplay(entry, value, units.pressure, units.temperature);
 
-    if (entry == kAga8PressureEntry || entry == kAga8MaxPressureEntry) {
-      if (!withinLimits(value, 0.0, kAga8MaxPressurePa)) return fail(aga8OutOfRangeMessage(entry));
-    } else if (entry == kAga8TemperatureEntry || entry == kAga8MaxTemperatureEntry) {
-      if (!withinLimits(value, kAga8MinTemperatureK, kAga8MaxTemperatureK)) {
-        return fail(aga8OutOfRangeMessage(entry));
-      }
-    }
+    if (!aga8WithinRange(entry, value)) return fail(aga8OutOfRangeMessage(entry));
     result.values[i] = value;
     // A value too wide for the field keeps the text as typed.
     result.texts[i] = formatEntryValue(*typed).value_or(text);

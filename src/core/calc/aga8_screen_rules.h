@@ -55,6 +55,10 @@ inline constexpr const char* kAga8CalculationFailed = "Echec calcul. Code erreur
 std::string aga8InputRequiredMessage(int entry, bool tableMode);
 std::string aga8BadValueMessage(int entry, bool tableMode);
 std::string aga8OutOfRangeMessage(int entry);
+// The range of the flowing (minimum) and maximum conditions, in internal
+// units: pressures 0..kAga8MaxPressurePa, temperatures
+// kAga8MinTemperatureK..kAga8MaxTemperatureK. Base conditions have none.
+bool aga8WithinRange(int entry, double internalValue);
 
 // The five display units; -1 is "not chosen yet".
 struct Aga8Units {

@@ -20,6 +20,9 @@ struct OperationContext {
   ProgressLine* progress = nullptr;
   bool quiet = false;
   std::function<void(const std::string& text)> errorSink;
+  // Told of what went wrong and was mended on the way (a dropped TCP link
+  // reopened), so a caller that reports such things can; quiet or not.
+  std::function<void(const std::string& text)> noticeSink;
   std::function<void()> pump;
   const Clock* clock = &systemClock();
 
@@ -34,6 +37,10 @@ struct OperationContext {
 
   // Shows an error box unless quiet: message + extras, and the code when it is
   // 0 or more (see errorBoxText).
+  void notice(const std::string& text) const {
+    if (noticeSink) noticeSink(text);
+  }
+
   void report(std::string_view message, int code = -1, std::string_view extra = {},
               std::string_view extra2 = {}) const;
 };

@@ -28,13 +28,13 @@ bool isRegularFile(int fd) {
   return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
 }
 
-int openFile(const std::string& path, bool& created) {
+int openFile(const std::string& path, bool& created, bool replaceExisting) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd >= 0) {
     created = true;
     return fd;
   }
-  if (errno != EEXIST) return -1;
+  if (errno != EEXIST || !replaceExisting) return -1;
   created = false;
   return ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
 }
@@ -95,21 +95,26 @@ FileCaptureSink::~FileCaptureSink() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+std::string fileExistsQuestion(std::string_view name) {
+  return std::string(name) + " existe deja.\nVoulez-vous le remplacer ?";
+}
+
 int FileCaptureSink::open(const CaptureTarget& target, std::unique_ptr<FileCaptureSink>& sink,
-                          std::string& message) {
+                          std::string& message, bool replaceExisting) {
   bool created = false;
-  int fd = openFile(target.path, created);
+  int fd = openFile(target.path, created, replaceExisting);
   if (fd < 0 && errno == ENOENT && !target.directory.empty()) {
     if (::mkdir(target.directory.c_str(), 0755) != 0 && errno != EEXIST) {
       const int err = errno;
       message = withCode(kCaptureDirectoryCreateText, err);
       return err;
     }
-    fd = openFile(target.path, created);
+    fd = openFile(target.path, created, replaceExisting);
   }
   if (fd < 0) {
     const int err = errno;
-    message = withCode(kCaptureFileOpenText, err);
+    message = err == EEXIST && !replaceExisting ? fileExistsQuestion(target.path)
+                                                : withCode(kCaptureFileOpenText, err);
     return err;
   }
   sink.reset(new FileCaptureSink(fd, target.path, created));

@@ -40,6 +40,10 @@ std::string proposedCaptureFileName(const std::optional<std::string>& siteIdenti
                                     std::string_view location, const LocalTime& now);
 std::string proposedCaptureFileName(const MeterFacts& meter, const Clock& clock);
 
+// The question asked before a file is replaced: "NAME existe deja." and
+// "Voulez-vous le remplacer ?" on two lines.
+std::string fileExistsQuestion(std::string_view name);
+
 struct CaptureTarget {
   std::string directory;  // with a trailing separator
   std::string path;       // directory + file name
@@ -72,11 +76,13 @@ class FileCaptureSink final : public CaptureSink {
  public:
   ~FileCaptureSink() override;
 
-  // Creates the file, or truncates it when present. When its directory does
-  // not exist, creates that one level and tries again. 0, or the error number
-  // with `message` set ("Erreur creation repertoire ..." or "Erreur ouverture ...").
+  // Creates the file, or truncates it when present (with `replaceExisting`;
+  // without it a present file is left alone: EEXIST and the overwrite
+  // question). When its directory does not exist, creates that one level and
+  // tries again. 0, or the error number with `message` set ("Erreur creation
+  // repertoire ..." or "Erreur ouverture ...").
   static int open(const CaptureTarget& target, std::unique_ptr<FileCaptureSink>& sink,
-                  std::string& message);
+                  std::string& message, bool replaceExisting = true);
 
   int append(std::string_view data) override;
   int close() override;

@@ -1,5 +1,7 @@
 #include "link/link_reopen.h"
 
+#include <string>
+
 #include "common/result.h"
 #include "link/exchange_loop.h"
 
@@ -14,6 +16,7 @@ int reopenLink(MeterLink& link, OperationContext& ctx) {
   link.closeLink(false, closing);
   const int rc = link.openLink(settings, true, kReopenConnectTimeoutMs, ctx);
   link.meterFlags = flags;
+  if (rc == kOk) ctx.notice(settings.ipAddress + ":" + std::to_string(settings.ipPort));
   return rc;
 }
 

@@ -16,6 +16,7 @@ inline constexpr int kReopenConnectTimeoutMs = 5000;
 // Closes the link quietly and opens it again with the settings it was opened
 // with (5000 ms connect limit). The capability word belongs to the connection,
 // not to the socket, so it is kept. 0 or the open's code (reported unless quiet).
+// A link opened again tells the context's notice sink "HOST:PORT".
 int reopenLink(MeterLink& link, OperationContext& ctx);
 
 // Runs `exchange`. On a TCP link its first attempt is quiet, and a failure

@@ -63,8 +63,15 @@ int writeMeterBlockFields(MeterLink& link, int channel, const MeterFacts& facts,
 
   rc = sendCommand(link, command, kSendBaseTimeoutMs, ctx);
   if (rc != kOk) return rc;
-  rc = purgeInput(link, 5000, 3000, ctx);
+  return confirmMeterBlockWrite(link, channel, facts, store, fields, ctx);
+}
+
+int confirmMeterBlockWrite(MeterLink& link, int channel, const MeterFacts& facts,
+                           MeterBlockStore& store, const MeterBlockFields& fields,
+                           OperationContext& ctx) {
+  int rc = purgeInput(link, 5000, 3000, ctx);
   if (rc != kOk) return rc;
+  std::string_view answer;
   rc = readMeterBlockText(link, channel, true, facts, store, answer, ctx);
   if (rc != kOk) return rc;
   if (!meterBlockWriteConfirmed(answer, store.state.lastEncoded)) {

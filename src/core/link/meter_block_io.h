@@ -64,6 +64,16 @@ int writeMeterBlockFields(MeterLink& link, int channel, const MeterFacts& facts,
 int writeMeterBlock(MeterLink& link, int channel, const MeterFacts& facts, MeterBlockStore& store,
                     OperationContext& ctx);
 
+// The second half of a write: waits for the meter to settle (5000 ms, quiet
+// 3000 ms), reads the block back and looks for the text last encoded in it.
+// Also answers, after a write that was interrupted once its text had gone
+// out, whether the meter took it. `fields` are those the write encoded; they
+// become the block fields when confirmed. 0 (committed as after a write),
+// kBlockNotConfirmed (reported) or the exchange's code.
+int confirmMeterBlockWrite(MeterLink& link, int channel, const MeterFacts& facts,
+                           MeterBlockStore& store, const MeterBlockFields& fields,
+                           OperationContext& ctx);
+
 // Writes the block as the meter holds it (the block fields) with `change`
 // applied; once the meter confirmed it, the working values receive the same
 // change and otherwise keep whatever they hold. For writes the program makes

@@ -24,6 +24,18 @@ CQmApp::CQmApp(int& argc, char** argv) : QApplication(argc, argv) {
 
 CQmApp::~CQmApp() = default;
 
+bool CQmApp::installQtTranslations(QCoreApplication& app) {
+  // The standard dialogs (printer, file chooser, message box buttons) speak
+  // French, like the program's own screens.
+  auto* translator = new QTranslator(&app);
+  if (!translator->load(QLocale(QLocale::French), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return false;
+  }
+  return QCoreApplication::installTranslator(translator);
+}
+
 bool CQmApp::initInstance() {
   // Sockets need no start-up on this platform.
 
@@ -31,13 +43,7 @@ bool CQmApp::initInstance() {
   setApplicationName(QStringLiteral("Tarnlux"));
   setApplicationVersion(QString::fromLatin1(kProgramVersion));
 
-  // The standard dialogs (printer, file chooser) speak French when the
-  // translations are installed, like the program's own screens.
-  auto* translator = new QTranslator(this);
-  if (translator->load(QLocale(QLocale::French), QStringLiteral("qtbase"), QStringLiteral("_"),
-                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    installTranslator(translator);
-  }
+  installQtTranslations(*this);
 
   frame_ = std::make_unique<CMainFrame>(AppState::instance());
 

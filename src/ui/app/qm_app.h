@@ -18,6 +18,9 @@ class CQmApp : public QApplication {
 
   // Start-up. False when the program must end.
   bool initInstance();
+  // Qt's own French texts (standard buttons, file chooser, print dialog), from
+  // the system's Qt translations. False when they are not installed.
+  static bool installQtTranslations(QCoreApplication& app);
   CMainFrame* mainFrame() const { return frame_.get(); }
 
  private:

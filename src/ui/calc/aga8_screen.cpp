@@ -1,5 +1,7 @@
 #include "calc/aga8_screen.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
@@ -9,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -114,6 +117,16 @@ void AGA8::build() {
     connect(field, &QLineEdit::editingFinished, this, [this, entry] { fieldLeft(entry); });
   };
   for (int entry = 0; entry < kAga8EntryCount; ++entry) makeField(entry);
+  // The maxima keep their place while hidden, so switching the table mode on
+  // does not change the screen's size.
+  for (int entry : {kAga8MaxPressureEntry, kAga8MaxTemperatureEntry}) {
+    for (QWidget* widget : {static_cast<QWidget*>(fields_[static_cast<std::size_t>(entry)]),
+                            static_cast<QWidget*>(labels_[static_cast<std::size_t>(entry)])}) {
+      QSizePolicy policy = widget->sizePolicy();
+      policy.setRetainSizeWhenHidden(true);
+      widget->setSizePolicy(policy);
+    }
+  }
 
   // Composition: three columns of seven, helium first.
   auto* composition = new QGroupBox(qtText(kCompositionGroup), this);
@@ -230,12 +243,46 @@ void AGA8::build() {
   layout->addLayout(statusRow);
 
   display_ = new AGA8Disp(CalcOwner::Aga8, this);
-  // The single-point page without scrolling.
+  // The single-point page without scrolling; the table page too where the
+  // screen has room.
   display_->setMinimumHeight(display_->heightForRows(10) + 4);
+  if (const QScreen* shown = screen()) fitResultsArea(shown->availableGeometry().size());
   display_->setPageSource([this] { return aga8ResultsPage(session_.results, session_.units); });
   if (!display_->attach(frame)) {
     ErrorBox(kResultsAttachFailed, -1, this);
     QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
+  }
+}
+
+void AGA8::fitResultsArea(QSize available) {
+  Aga8Results sample;
+  sample.valid = true;
+  sample.tableMode = true;
+  // The largest page any choice of units gives, so a unit change keeps it whole.
+  QSize page;
+  Aga8Units units;
+  units.velocity = kAga8MetresPerSecond;
+  units.enthalpy = kAga8KilojoulesPerKilogram;
+  for (units.pressure = 0; units.pressure < kAga8PressureUnitCount; ++units.pressure) {
+    for (units.temperature = 0; units.temperature < kAga8TemperatureUnitCount; ++units.temperature) {
+      for (units.density = 0; units.density < kAga8DensityUnitCount; ++units.density) {
+        page = page.expandedTo(
+            AGA8Disp::pageSize(aga8ResultsPage(sample, units), display_, logicalDpiY()));
+      }
+    }
+  }
+  const QSize wanted(page.width() + 4, page.height() + 4);
+  const QSize current = display_->minimumSize();
+  // The rest of the screen (fields, buttons, status line, margins) as laid out now.
+  const QSize rest = layout()->totalMinimumSize() - current;
+  // Room for the window's frame and title bar (the available size leaves the
+  // desktop's panels out already).
+  const QSize room = available - QSize(20, 40);
+  if (rest.height() + wanted.height() <= room.height()) {
+    display_->setMinimumHeight(std::max(current.height(), wanted.height()));
+  }
+  if (rest.width() + wanted.width() <= room.width()) {
+    display_->setMinimumWidth(std::max(current.width(), wanted.width()));
   }
 }
 
@@ -316,9 +363,10 @@ void AGA8::invalidateResults() {
   updateButtons();
 }
 
+// Enabled by valid table results alone: a missing connection, channel or gas
+// meter is said by the button, not hidden behind a greyed one.
 bool AGA8::tableSendPossible() const {
-  return session_.results.valid && session_.results.tableMode && app_.connected &&
-         app_.meter.gasMeter && static_cast<bool>(tableSender());
+  return session_.results.valid && session_.results.tableMode;
 }
 
 void AGA8::updateButtons() {
@@ -485,7 +533,7 @@ void AGA8::sendTable() {
     ErrorBox(kLiquidMeter, -1, this);
     return;
   }
-  if (!tableSendPossible()) return;
+  if (!tableSendPossible() || !tableSender()) return;
   guard_.start([this] {
     setInputsEnabled(false);
     ProgressLine progress = progressLineFor(status_);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QSize>
 #include <array>
 #include <functional>
 #include <string>
@@ -38,7 +39,7 @@ class AGA8 : public QDialog {
   // "Env tableau": writes the table into the connected gas meter and checks
   // it; returns the status line to show. `screen` owns the password dialog and
   // the messages. Installed by the program (sendAga8TableFromScreen below);
-  // without one the button stays disabled.
+  // without one the button does nothing.
   using TableSender = std::function<std::string(AppState& app, const Aga8Results& results,
                                                 QWidget* screen, const OperationContext& ctx)>;
   static void setTableSender(TableSender sender);
@@ -53,6 +54,10 @@ class AGA8 : public QDialog {
   QLabel* statusLine() const { return status_; }
   AGA8Disp* display() const { return display_; }
   bool running() const { return guard_.running(); }
+  // Sizes the results area so the table page needs no scroll bars, when a
+  // screen of `available` size has room for it (called with the screen's
+  // available size on opening).
+  void fitResultsArea(QSize available);
 
   // The buttons.
   void calculate();
