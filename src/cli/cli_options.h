@@ -10,7 +10,8 @@
 namespace tarnlux::cli {
 
 enum class Verb {
-  None, Help, Version, Probe, Read, Send, Identify, Signal, BlockRead, BlockWrite, Capture, Aga8, Energy
+  None, Help, Version, Probe, Read, Send, Identify, Signal, BlockRead, BlockWrite, Capture, Aga8, Energy,
+  Size
 };
 
 enum class ReadType { Unsigned, Int, Short, Double, Text, Id };

@@ -25,6 +25,7 @@
 #include "link/transport.h"
 #include "link/typed_read.h"
 #include "signal_verb.h"
+#include "size_verb.h"
 
 namespace {
 
@@ -212,6 +213,7 @@ int main(int argc, char** argv) {
   // The calculators need no link or settings file.
   if (options.verb == cli::Verb::Aga8) return cli::runAga8(options.calcArgs, options.quiet);
   if (options.verb == cli::Verb::Energy) return cli::runEnergy(options.calcArgs, options.quiet);
+  if (options.verb == cli::Verb::Size) return cli::runSize(options.calcArgs, options.quiet);
   installInterruptHandler();
   return run(options);
 }
