@@ -2,6 +2,7 @@
 #include "app/main_frame.h"
 #include "calc/aga8_screen.h"
 #include "calc/energy_screen.h"
+#include "calc/xselect.h"
 #include "graph/siggraph.h"
 #include "link/connect2.h"
 #include "link/setupcom.h"
@@ -31,6 +32,14 @@ void installScreens(CMainFrame& frame) {
   });
   frame.setCommandHandler(kCmdEnergyCalculator, [&frame] {
     EnrgCalc screen(frame.app(), &frame);
+    screen.exec();
+  });
+  frame.setCommandHandler(kCmdGasTool, [&frame] {
+    XSelect screen(frame.app(), SizingMode::Gas, &frame);
+    screen.exec();
+  });
+  frame.setCommandHandler(kCmdLiquidTool, [&frame] {
+    XSelect screen(frame.app(), SizingMode::Liquid, &frame);
     screen.exec();
   });
   frame.setCommandHandler(kCmdSignalGraph, [&frame] { openSignalGraph(frame.app(), &frame); });
