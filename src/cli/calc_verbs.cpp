@@ -104,28 +104,10 @@ struct Aga8Request {
 };
 
 bool parseComposition(const std::string& list, Aga8Request& request, std::string& error) {
-  std::size_t start = 0;
-  while (start <= list.size()) {
-    const std::size_t comma = std::min(list.find(',', start), list.size());
-    const std::string item = list.substr(start, comma - start);
-    start = comma + 1;
-    const std::size_t equals = item.find('=');
-    if (equals == std::string::npos) {
-      error = "--comp needs name=percent items, not \"" + item + "\"";
-      return false;
-    }
-    const std::string name = item.substr(0, equals);
-    const int entry = componentEntry(name);
-    if (entry < 0) {
-      error = "unknown component \"" + name + "\" (one of " + componentNames() + ")";
-      return false;
-    }
-    auto& text = request.texts[static_cast<std::size_t>(entry)];
-    if (text) {
-      error = "component " + name + " given twice";
-      return false;
-    }
-    text = item.substr(equals + 1);
+  std::array<std::optional<std::string>, kAga8CompositionEntryCount> texts;
+  if (!parseCompositionList(list, texts, error)) return false;
+  for (int entry = 0; entry < kAga8CompositionEntryCount; ++entry) {
+    request.texts[static_cast<std::size_t>(entry)] = texts[static_cast<std::size_t>(entry)];
   }
   request.composition = true;
   return true;
@@ -377,6 +359,35 @@ void printOptional(ResultPrinter& out, const char* key, bool shown, double value
 }
 
 }  // namespace
+
+bool parseCompositionList(const std::string& list,
+                          std::array<std::optional<std::string>, kAga8CompositionEntryCount>& texts,
+                          std::string& error) {
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    const std::size_t comma = std::min(list.find(',', start), list.size());
+    const std::string item = list.substr(start, comma - start);
+    start = comma + 1;
+    const std::size_t equals = item.find('=');
+    if (equals == std::string::npos) {
+      error = "--comp needs name=percent items, not \"" + item + "\"";
+      return false;
+    }
+    const std::string name = item.substr(0, equals);
+    const int entry = componentEntry(name);
+    if (entry < 0) {
+      error = "unknown component \"" + name + "\" (one of " + componentNames() + ")";
+      return false;
+    }
+    auto& text = texts[static_cast<std::size_t>(entry)];
+    if (text) {
+      error = "component " + name + " given twice";
+      return false;
+    }
+    text = item.substr(equals + 1);
+  }
+  return true;
+}
 
 int runAga8(const std::vector<std::string>& args, bool quiet) {
   Aga8Request request;

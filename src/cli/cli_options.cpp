@@ -171,7 +171,8 @@ const char* usageLine() {
          "            --base-pressure PA --base-temperature K [--table --max-pressure PA --max-temperature K] |\n"
          "       energy --flow N --supply T --return T [--prefix P] [--volume V] [--time T]\n"
          "            [--temperature-unit U] [--rate-unit U] [--liquid L] [--location L] [--service S] |\n"
-         "       report LOG.csv [--pdf OUT.pdf] | trend FOLDER [--pdf OUT.pdf]";
+         "       report LOG.csv [--pdf OUT.pdf] | trend FOLDER [--pdf OUT.pdf] |\n"
+         "       size gas|liquid [--outside-diameter N] [--wall-thickness N] ... (see --help)";
 }
 
 const char* helpText() {
@@ -302,6 +303,28 @@ const char* helpText() {
          "                           mass_flow_unit (the four empty for a glycol or the brine),\n"
          "                           energy_rate (negative for cooling), energy_rate_unit,\n"
          "                           rtd_supply, rtd_return (Pt1000, Ohms)\n"
+         "  size gas|liquid         the sensor sizing tools. Every entry and list of the screen is\n"
+         "                           an option named after its settings key in lower case with\n"
+         "                           dashes: --outside-diameter, --wall-thickness,\n"
+         "                           --liner-thickness, --estimated-vs, --absolute-viscosity (gas)\n"
+         "                           or --kinematic-viscosity and --density (liquid),\n"
+         "                           --minimum-flowrate, --maximum-flowrate, --minimum-temperature,\n"
+         "                           --maximum-temperature, --minimum-pressure and\n"
+         "                           --maximum-pressure (gas), in the units of the lists\n"
+         "                           --dimension-units, --temperature-units, --pressure-units (gas),\n"
+         "                           --velocity-units, --density-units, --volume-mass-units,\n"
+         "                           --time-units; --pipe-material, --liner-material, --gas-name or\n"
+         "                           --liquid-name (list texts exactly as the screen shows them;\n"
+         "                           a fluid fills its sound speed, viscosity and density unless\n"
+         "                           given), --xdcr-filter 0|1, and for the AGA8 gas row\n"
+         "                           --comp NAME=PERCENT,... as aga8 takes it. Lists not given keep\n"
+         "                           the screen's first entry (the gas \"Gaz naturel\", the liquid\n"
+         "                           \"Eau (20C)\"). Prints entry.KEY=VALUE for every entry as the\n"
+         "                           screen shows it, suitable= (the suitable types, commas),\n"
+         "                           type= (the type or \"Contacter l'usine\"), size=, mount=,\n"
+         "                           spacing=, one problem=TEXT per application problem, and one\n"
+         "                           result.LABEL=CELLS per results page row (cells joined by |).\n"
+         "                           A refused entry prints the screen's message, status 1\n"
          "  An input the screen would refuse (missing, not a number, out of range, a composition\n"
          "  total off 100 %) is a usage error: the screen's message on stderr, status 2.\n"
          "  report LOG.csv [--pdf OUT.pdf]\n"
@@ -409,9 +432,10 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
       out = args[++i];
       return true;
     };
-    if (positional.empty() && (arg == "report" || arg == "trend")) {
-      // Capture logs on disk: no meter, their own options after the verb.
-      options.verb = arg == "report" ? Verb::Report : Verb::Trend;
+    if (positional.empty() && (arg == "report" || arg == "trend" || arg == "size")) {
+      // Capture logs on disk and the sizing tools: no meter, their own
+      // options after the verb.
+      options.verb = arg == "report" ? Verb::Report : arg == "trend" ? Verb::Trend : Verb::Size;
       options.calcArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
       return true;
     }

@@ -12,7 +12,7 @@ namespace tarnlux::cli {
 
 enum class Verb {
   None, Help, Version, Probe, Read, Send, Identify, Signal, BlockRead, BlockWrite, Capture, Aga8, Energy,
-  Settings, Storage, Report, Trend
+  Settings, Storage, Report, Trend, Size
 };
 
 enum class ReadType { Unsigned, Int, Short, Double, Text, Id };

@@ -30,6 +30,7 @@
 #include "report_verbs.h"
 #include "link_choice.h"
 #include "signal_verb.h"
+#include "size_verb.h"
 
 namespace {
 
@@ -221,6 +222,7 @@ int main(int argc, char** argv) {
   if (options.verb == cli::Verb::Energy) return cli::runEnergy(options.calcArgs, options.quiet);
   if (options.verb == cli::Verb::Report) return cli::runReport(options.calcArgs, options.quiet);
   if (options.verb == cli::Verb::Trend) return cli::runTrendVerb(options.calcArgs, options.quiet);
+  if (options.verb == cli::Verb::Size) return cli::runSize(options.calcArgs, options.quiet);
   installInterruptHandler();
   return run(options);
 }

@@ -2,6 +2,7 @@
 #include "app/main_frame.h"
 #include "calc/aga8_screen.h"
 #include "calc/energy_screen.h"
+#include "calc/xselect.h"
 #include "diag/diag.h"
 #include "graph/siggraph.h"
 #include "graph/summary.h"
@@ -36,6 +37,14 @@ void installScreens(CMainFrame& frame) {
   });
   frame.setCommandHandler(kCmdEnergyCalculator, [&frame] {
     EnrgCalc screen(frame.app(), &frame);
+    screen.exec();
+  });
+  frame.setCommandHandler(kCmdGasTool, [&frame] {
+    XSelect screen(frame.app(), SizingMode::Gas, &frame);
+    screen.exec();
+  });
+  frame.setCommandHandler(kCmdLiquidTool, [&frame] {
+    XSelect screen(frame.app(), SizingMode::Liquid, &frame);
     screen.exec();
   });
   frame.setCommandHandler(kCmdSignalGraph, [&frame] { openSignalGraph(frame.app(), &frame); });

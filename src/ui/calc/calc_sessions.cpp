@@ -15,11 +15,23 @@ EnergySession& energyProgramSession() {
   return session;
 }
 
+SizingSession& gasToolProgramSession() {
+  static SizingSession session(SizingMode::Gas);
+  return session;
+}
+
+SizingSession& liquidToolProgramSession() {
+  static SizingSession session(SizingMode::Liquid);
+  return session;
+}
+
 void loadCalculatorSettings(const std::string& settingsPath) {
   ProfileFile file(settingsPath);
   file.load();
   readAga8Settings(file, aga8ProgramSession());
   readEnergySettings(file, energyProgramSession());
+  readSizingSettings(file, gasToolProgramSession());
+  readSizingSettings(file, liquidToolProgramSession());
 }
 
 }  // namespace tarnlux::ui

@@ -4,6 +4,7 @@
 
 #include "calc/aga8_screen_rules.h"
 #include "calc/energy_settings.h"
+#include "calc/sizing_settings.h"
 
 namespace tarnlux::ui {
 
@@ -11,9 +12,11 @@ namespace tarnlux::ui {
 // stays for the next opening, and their remembered settings live here.
 Aga8Session& aga8ProgramSession();
 EnergySession& energyProgramSession();
+SizingSession& gasToolProgramSession();
+SizingSession& liquidToolProgramSession();
 
 // Start-up, after the communication settings: the AGA8 section, then the
-// energy calculator's.
+// energy calculator's, the sizing tools'.
 void loadCalculatorSettings(const std::string& settingsPath);
 
 }  // namespace tarnlux::ui
