@@ -68,6 +68,15 @@ void applyMalformation(SignalFaults::Malformed kind, std::vector<std::string>& l
       if (at != std::string::npos) f.resize(at);
       break;
     }
+    case SignalFaults::Malformed::State: {
+      std::string& f = lines[2];
+      std::size_t at = 0;
+      for (int commas = 0; commas < 15 && at != std::string::npos; ++commas)
+        at = f.find(',', at + 1);
+      const std::size_t end = at == std::string::npos ? at : f.find(',', at + 1);
+      if (end != std::string::npos) f.replace(at + 1, end - at - 1, std::string(40, '7'));
+      break;
+    }
   }
 }
 
@@ -109,7 +118,8 @@ SignalFaultParse parseSignalFault(std::string_view name, bool hasArgument,
                 {"char", M::Character},
                 {"length", M::Length},
                 {"long", M::TooLong},
-                {"figures", M::Figures}};
+                {"figures", M::Figures},
+                {"state", M::State}};
   if (!hasArgument) {
     faults.malformed = M::Length;
     return SignalFaultParse::Accepted;
@@ -120,7 +130,7 @@ SignalFaultParse parseSignalFault(std::string_view name, bool hasArgument,
       return SignalFaultParse::Accepted;
     }
   }
-  error = "fault bad-signal takes head, char, length, long or figures";
+  error = "fault bad-signal takes head, char, length, long, figures or state";
   return SignalFaultParse::Refused;
 }
 

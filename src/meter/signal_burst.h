@@ -24,7 +24,8 @@ struct SignalFaults {
     Character,
     Length,
     TooLong,
-    Figures
+    Figures,
+    State  // a search state (figure 15) of 40 characters
   } malformed = Malformed::None;
 };
 

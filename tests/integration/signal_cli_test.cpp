@@ -152,6 +152,16 @@ TEST(SignalVerb, FaultsEndWithTheirMessageAndStatusOne) {
   run = runSignal(figures);
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("Code d'erreur: 20305"), std::string::npos) << run.err;
+
+  // The search state is kept, never checked: whatever stands there, the
+  // signal is shown.
+  for (const char* profile : {"liquid1", "legacy"}) {
+    MeterProcess state;
+    ASSERT_TRUE(state.startTcp({"--profile", profile, "--fault", "bad-signal=state"})) << state.error();
+    run = runSignal(state);
+    EXPECT_EQ(run.status, 0) << profile << ": " << run.err;
+    EXPECT_EQ(run.rows.size(), 1024u) << profile;
+  }
 }
 
 TEST(SignalVerb, UsageErrors) {
