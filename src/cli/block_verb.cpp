@@ -275,8 +275,10 @@ int runBlockRead(const LinkSettings& settings, const Options& options, Operation
   const int status = connectForVerb(settings, options, ctx, c);
   if (status != 0) return status;
   if (!requireBlock(c)) return 1;
-  // The connect read the block; its fault was reported there.
-  if (!c.outcome.blockRead || c.outcome.blockReadResult != kOk) return 1;
+  // The connect read the block; its fault was reported there. A read lost
+  // on the way (time-out, dropped line) is tried again.
+  if (!c.outcome.blockRead || isBlockFormatFault(c.outcome.blockReadResult)) return 1;
+  if (rereadMeterBlock(c.link, c.facts.blockChannel(), c.facts, c.block, ctx) != kOk) return 1;
 
   const MeterBlockState& state = c.block.state;
   const MeterBlockLayout layout = layoutForRead(c.facts.meterFlags, c.facts.blockChannel());
@@ -314,7 +316,11 @@ int runBlockWrite(const LinkSettings& settings, const Options& options, Operatio
   // block that cannot be decoded is rebuilt from defaults; one that cannot
   // be read at all is left alone, or its fields would be lost.
   const int channel = c.facts.blockChannel();
-  int result = rereadMeterBlock(c.link, channel, c.facts, c.block, ctx);
+  // (A corrupt block was reported by the connect; reading it again would
+  // only report it twice.)
+  int result = isBlockFormatFault(c.outcome.blockReadResult)
+                   ? c.outcome.blockReadResult
+                   : rereadMeterBlock(c.link, channel, c.facts, c.block, ctx);
   if (result != kOk && !isBlockFormatFault(result)) return 1;
   if (result != kOk) {
     showMessage("tarnlux-cli: block write: the meter's block cannot be decoded; the "

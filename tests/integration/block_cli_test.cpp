@@ -152,6 +152,14 @@ TEST(BlockVerb, ProtectedMeterWritesOnlyWithItsPassword) {
   EXPECT_EQ(run.keys["channel"], "") << "the block of a multi-path meter is the site's";
 }
 
+TEST(BlockVerb, AReadLostAtConnectIsReadAgain) {
+  MeterProcess meter;
+  ASSERT_TRUE(meter.startTcp({"--fault", "block-drop"})) << meter.error();
+  const CliRun run = runCli(meter, {"block", "read"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.keys.count("limit.alc.warning"), 1u) << run.out;
+}
+
 TEST(BlockVerb, EchofluxChannelWritesTheEchofluxLayout) {
   MeterProcess meter;
   ASSERT_TRUE(meter.startTcp({"--profile", "echoflux"})) << meter.error();
