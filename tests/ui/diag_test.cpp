@@ -23,6 +23,7 @@
 #include "common/profile_file.h"
 #include "common/result.h"
 #include "graph/graph.h"
+#include "graph/trend_settings.h"
 #include "link/connect.h"
 #include "meter_process.h"
 #include "ui_test_support.h"
@@ -161,6 +162,21 @@ class DiagTest : public QObject {
     QVERIFY2(pdfError.isEmpty(), qPrintable(pdfError));
     QVERIFY(QFileInfo(pdf).size() > 1000);
     QVERIFY2(boxes_->texts.isEmpty(), qPrintable(boxes_->texts.join('|')));
+  }
+
+  void aQuantityTheMeterCannotSupplyStopsTheQuery() {
+    test::MeterProcess meter;
+    QVERIFY2(meter.startTcp({"--profile", "gas4"}), meter.error().c_str());
+    AppState app;
+    connectTo(app, meter);
+    programTrendChoices().transitTimePosition = 4;  // sound-speed difference, no AGA8 run
+    diag screen(app);
+    screen.show();
+    QTRY_COMPARE(child<QLabel>(screen, "status")->text(),
+                 QStringLiteral("Imp. afficher graphe ecart % ViS. Calcul AGA8 pas execute"));
+    QCOMPARE(screen.periodsDrawn(), 0);
+    QVERIFY(!screen.queryLoop().running());
+    programTrendChoices() = {};
   }
 
   void captureFromIdleStartsQueryingAndExitKeepsAWholeLog() {

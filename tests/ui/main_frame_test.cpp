@@ -142,18 +142,18 @@ class MainFrameTest : public QObject {
   void commandsWithoutScreenAreGreyedAndHarmless() {
     QVERIFY(frame_->commandAction(kCmdCommunications)->isEnabled());
     QVERIFY(frame_->commandAction(kCmdAbout)->isEnabled());
-    QVERIFY(!frame_->commandAction(kCmdTrendGraph)->isEnabled());
+    QVERIFY(!frame_->commandAction(kCmdStoredEvents)->isEnabled());
     // Without a connect screen the command has nothing to do, and nothing happens.
     frame_->setConnectScreen({});
     QVERIFY(!frame_->commandAction(kCmdConnect)->isEnabled());
-    frame_->runCommand(kCmdTrendGraph);
+    frame_->runCommand(kCmdStoredEvents);
     frame_->runCommand(kCmdConnect);
     QVERIFY(!app_->connected);
 
     bool ran = false;
-    frame_->setCommandHandler(kCmdTrendGraph, [&] { ran = true; });
-    QVERIFY(frame_->commandAction(kCmdTrendGraph)->isEnabled());
-    frame_->commandAction(kCmdTrendGraph)->trigger();
+    frame_->setCommandHandler(kCmdStoredEvents, [&] { ran = true; });
+    QVERIFY(frame_->commandAction(kCmdStoredEvents)->isEnabled());
+    frame_->commandAction(kCmdStoredEvents)->trigger();
     QVERIFY(ran);
   }
 

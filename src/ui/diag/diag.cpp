@@ -134,7 +134,6 @@ void diag::buildControls(ScreenLayout layout) {
   directory_->setObjectName(QStringLiteral("directory"));
   fileName_ = new QLineEdit(captureBox);
   fileName_->setObjectName(QStringLiteral("fileName"));
-  if (large) fileName_->setMinimumWidth(260);
   captureButton_ = screenButton(captureBox, "capture", kCaptureStartText);
   auto* captureGrid = new QGridLayout(captureBox);
   captureGrid->setVerticalSpacing(large ? 6 : 2);

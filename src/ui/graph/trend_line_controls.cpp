@@ -25,6 +25,9 @@ TrendLineControls::TrendLineControls(AppState& app, Graph* graph, QLabel* status
   dataLabel_->setObjectName(QStringLiteral("trendDataLabel"));
   data_ = new QComboBox(parent);
   data_->setObjectName(QStringLiteral("trendData"));
+  // The long multipath names would otherwise widen every screen that shows them.
+  data_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  data_->setMinimumContentsLength(16);
   spanLabel_ = new QLabel(QStringLiteral("Duree graphe:"), parent);
   spanLabel_->setObjectName(QStringLiteral("timeSpanLabel"));
   span_ = new QComboBox(parent);
@@ -56,6 +59,8 @@ TrendLineControls::TrendLineControls(AppState& app, Graph* graph, QLabel* status
   grid->addWidget(minLabel, 1, 1);
   grid->addWidget(minimum_, 1, 2);
   maximum_->setMaximumWidth(80);
+  maximum_->setMinimumWidth(50);
+  minimum_->setMinimumWidth(50);
   minimum_->setMaximumWidth(80);
 
   connect(data_, &QComboBox::activated, this, &TrendLineControls::quantityChosen);
