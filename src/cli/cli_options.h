@@ -5,13 +5,14 @@
 #include <utility>
 #include <vector>
 
+#include "diag/stored_events.h"
 #include "link/link_settings.h"
 
 namespace tarnlux::cli {
 
 enum class Verb {
   None, Help, Version, Probe, Read, Send, Identify, Signal, BlockRead, BlockWrite, Capture, Aga8, Energy,
-  Settings, Storage
+  Settings, Storage, Events
 };
 
 enum class ReadType { Unsigned, Int, Short, Double, Text, Id };
@@ -48,6 +49,11 @@ struct Options {
   std::optional<std::string> storageMemory;
   bool storageClear = false;
   bool storageFree = false;
+  // events: --this-site, --all or --site NAME (one of them), --csv FILE.
+  std::optional<EventSiteChoice> eventChoiceGiven;
+  EventSiteChoice eventChoice = EventSiteChoice::ThisSite;
+  std::string eventSite;
+  std::string eventsCsv;
   // aga8, energy: every argument after the verb; the calculators parse their own.
   std::vector<std::string> calcArgs;
 };
