@@ -167,6 +167,7 @@ const char* usageLine() {
          "               [--host diag|summary] [--clock fast] |\n"
          "       settings [--channel N] |\n"
          "       storage [--channel N] [--password PW] [--enable|--disable] [--memory KB] [--clear] [--free] |\n"
+         "       events [--channel N] (--this-site | --all | --site NAME) [--csv FILE] |\n"
          "       aga8 (--comp NAME=PERCENT,... | --setup FILE) --pressure PA --temperature K\n"
          "            --base-pressure PA --base-temperature K [--table --max-pressure PA --max-temperature K] |\n"
          "       energy --flow N --supply T --return T [--prefix P] [--volume V] [--time T]\n"
@@ -262,6 +263,16 @@ const char* helpText() {
          "                           allocated), limits_correct, limits_match, site_enabled,\n"
          "                           storage_active (Oui, Non, as the screen shows them). A\n"
          "                           request the set-up refuses fails with its message\n"
+         "  events [--channel N] (--this-site | --all | --site NAME) [--csv FILE]\n"
+         "                           connect as identify does, retrieve the meter's stored alarm\n"
+         "                           and warning events of this site, all sites or the named site\n"
+         "                           and print them as CSV: the heading row event, site, date,\n"
+         "                           time, temperature, then for every path an event has each\n"
+         "                           figure (pathP.NAME) followed by its grade (pathP.NAME.grade:\n"
+         "                           ok, warning or fail); one row per event. --csv FILE writes\n"
+         "                           the same text to FILE (CR LF line ends). A record that cannot\n"
+         "                           be decoded is named on stderr with its code and left out\n"
+         "                           (status 1); no event at all says so on stderr (status 0)\n"
          "\n"
          "Calculators (no meter needed; their options come after the verb):\n"
          "  aga8                     gas properties at one point. Composition by --comp, a comma\n"
@@ -417,6 +428,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
   std::string captureOption;  // the last option only "capture" takes
   std::string storageOption;  // the last option only "storage" takes
   RepeatGuard repeats;
+  std::string eventsOption;   // the last option only "events" takes
+  bool eventChoiceTwice = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     // An option given twice is a mistake, whatever the verb: the second would
@@ -550,6 +563,24 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
       }
       options.fastClock = true;
       captureOption = arg;
+    } else if (arg == "--this-site" || arg == "--all" || arg == "--site") {
+      eventChoiceTwice = eventChoiceTwice || options.eventChoiceGiven.has_value();
+      if (arg == "--site") {
+        if (!value(options.eventSite)) return false;
+        options.eventChoiceGiven = EventSiteChoice::NamedSite;
+      } else {
+        options.eventChoiceGiven =
+            arg == "--all" ? EventSiteChoice::AllSites : EventSiteChoice::ThisSite;
+      }
+      options.eventChoice = *options.eventChoiceGiven;
+      eventsOption = arg;
+    } else if (arg == "--csv") {
+      if (!value(options.eventsCsv)) return false;
+      if (options.eventsCsv.empty()) {
+        error = "--csv needs a file name";
+        return false;
+      }
+      eventsOption = arg;
     } else if (arg == "--enable" || arg == "--disable") {
       const bool enable = arg == "--enable";
       if (options.storageEnable && *options.storageEnable != enable) {
@@ -645,6 +676,16 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
       return false;
     }
     options.verb = Verb::Capture;
+  } else if (verb == "events") {
+    if (positional.size() != 1) {
+      error = "events takes no arguments";
+      return false;
+    }
+    if (!options.eventChoiceGiven || eventChoiceTwice) {
+      error = "events needs one of --this-site, --all and --site NAME";
+      return false;
+    }
+    options.verb = Verb::Events;
   } else if (verb == "storage") {
     if (positional.size() != 1) {
       error = "storage takes no arguments";
@@ -702,14 +743,19 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
     error = captureOption + " applies to capture";
     return false;
   }
+  if (!eventsOption.empty() && options.verb != Verb::Events) {
+    error = eventsOption + " applies to events";
+    return false;
+  }
   if (!storageOption.empty() && options.verb != Verb::Storage) {
     error = storageOption + " applies to storage";
     return false;
   }
-  if (options.channel >= 0 && options.verb != Verb::Storage && options.verb != Verb::Identify && options.verb != Verb::Signal &&
+  if (options.channel >= 0 && options.verb != Verb::Storage && options.verb != Verb::Events &&
+      options.verb != Verb::Identify && options.verb != Verb::Signal &&
       options.verb != Verb::BlockRead && options.verb != Verb::BlockWrite &&
       options.verb != Verb::Capture && options.verb != Verb::Settings) {
-    error = "--channel applies to identify, signal, block, capture, settings and storage";
+    error = "--channel applies to identify, signal, block, capture, settings, storage and events";
     return false;
   }
   if (options.password && options.verb != Verb::BlockWrite && options.verb != Verb::Storage) {

@@ -6,13 +6,14 @@
 #include <utility>
 #include <vector>
 
+#include "diag/stored_events.h"
 #include "link/link_settings.h"
 
 namespace tarnlux::cli {
 
 enum class Verb {
   None, Help, Version, Probe, Read, Send, Identify, Signal, BlockRead, BlockWrite, Capture, Aga8, Energy,
-  Settings, Storage, Report, Trend, Size
+  Settings, Storage, Report, Trend, Size, Events
 };
 
 enum class ReadType { Unsigned, Int, Short, Double, Text, Id };
@@ -50,7 +51,12 @@ struct Options {
   std::optional<std::string> storageMemory;
   bool storageClear = false;
   bool storageFree = false;
-  // aga8, energy, report, trend: every argument after the verb; the verb parses its own.
+  // events: --this-site, --all or --site NAME (one of them), --csv FILE.
+  std::optional<EventSiteChoice> eventChoiceGiven;
+  EventSiteChoice eventChoice = EventSiteChoice::ThisSite;
+  std::string eventSite;
+  std::string eventsCsv;
+  // aga8, energy, report, trend, size: every argument after the verb; the verb parses its own.
   std::vector<std::string> calcArgs;
 };
 

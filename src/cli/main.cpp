@@ -25,6 +25,7 @@
 #include "link/exchange.h"
 #include "link/transport.h"
 #include "link/typed_read.h"
+#include "events_verb.h"
 #include "settings_verb.h"
 #include "storage_verb.h"
 #include "report_verbs.h"
@@ -173,6 +174,7 @@ int run(const cli::Options& options) {
   if (options.verb == cli::Verb::Capture) return cli::runCapture(settings, options, ctx);
   if (options.verb == cli::Verb::Settings) return cli::runSettings(settings, options, ctx);
   if (options.verb == cli::Verb::Storage) return cli::runStorage(settings, options, ctx);
+  if (options.verb == cli::Verb::Events) return cli::runEvents(settings, options, ctx);
 
   auto link = std::make_unique<MeterLink>();
   int result = link->openLink(settings, false, 5000, ctx);

@@ -67,7 +67,8 @@ int runStorage(const LinkSettings& settings, const Options& options, OperationCo
       if (rc == kCancelled && !ctx.quiet) std::fprintf(stderr, "%s\n", kStorageCommandStoppedText);
       if (rc != kOk) return 1;
     }
-    if (decision.requestedKb != remembered &&
+    // The request is remembered once the meter has answered it.
+    if (decision.send && decision.requestedKb != remembered &&
         writeProfileString(settingsPath, kStorageSettingsSection, kStorageMemoryKey,
                            std::to_string(decision.requestedKb)) != 0 &&
         !ctx.quiet) {

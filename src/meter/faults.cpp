@@ -85,6 +85,9 @@ bool parseFaults(std::string_view list, FaultSet& faults, std::string& error) {
     } else if (name == "block-drop") {
       if (!noArg()) return false;
       faults.dropBlockRead = true;
+    } else if (name == "event-bad-record") {
+      if (!noArg()) return false;
+      faults.eventBadRecord = true;
     } else if (name == "storage-bad-check") {
       if (!noArg()) return false;
       faults.storageBadCheck = true;

@@ -35,6 +35,8 @@ struct FaultSet {
   std::vector<std::string> tableOff;
   // The storage answer to a command block write carries a wrong check value.
   bool storageBadCheck = false;
+  // Stored events are listed with their last field left out.
+  bool eventBadRecord = false;
 };
 
 // Adds the comma-separated fault names of `list` to `faults`. False with a

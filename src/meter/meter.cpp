@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "number_text.h"
+#include "diag_answers.h"
 #include "queries.h"
 
 namespace tarnlux::meter {
@@ -62,6 +63,7 @@ void Meter::applyStateFaults(const FaultSet& faults) {
   offTables_ = faults.tableOff;
   signalFaults_ = faults.signal;
   storageBadCheck_ = faults.storageBadCheck;
+  eventBadRecord_ = faults.eventBadRecord;
 }
 
 double Meter::sample(const VariableStore& store, std::string_view name, int index,
@@ -168,6 +170,9 @@ std::string Meter::blockCommand(int index) {
   // cannot take is answered with the terminator alone.
   const std::string end = profile_.memoryBlock ? "\x03\r\n" : "\r\n";
   if (!parseBlockCommand(cv_.text("qmcmd", index), command) || !command.checkGood) return end;
+  if ((command.code & ~0x8u) == kEventRequest) {
+    return eventList(index, command.argument, (command.code & 0x8u) != 0) + end;
+  }
   if ((command.code & ~0xFFF0Fu) != kStorageCommand) return end;
   StorageState& state = storage_[static_cast<std::size_t>(index)];
   applyStorageCommand(state, command.code);
@@ -175,6 +180,56 @@ std::string Meter::blockCommand(int index) {
   const std::string block = cv_.text("qmmem", index);
   const bool limitsSetUp = !block.empty() && block[0] != '~';
   return storageAnswer(state, limitsSetUp, storageBadCheck_) + end;
+}
+
+int Meter::storageIndex(int path) const {
+  // Paths of one measurement keep their storage in the site slot.
+  const std::uint32_t caps = profile_.capabilities;
+  return (caps & 0x4u) != 0 ? static_cast<int>(caps & 0x3u) + 1 : path;
+}
+
+void Meter::recordEvent(int path, const std::string& fieldLine) {
+  const int index = storageIndex(path);
+  if (index < 0 || index >= kIndexCount) return;
+  StorageState& state = storage_[static_cast<std::size_t>(index)];
+  BlockLimits limits;
+  if (!state.enabled || state.allocatedBytes == 0 ||
+      !parseBlockLimits(cv_.text("qmmem", index), limits)) {
+    return;
+  }
+  std::string site = cv_.text("id", index);
+  while (!site.empty() && site.back() == ' ') site.pop_back();
+  if (site.empty()) site = "SITE";
+  const std::string record =
+      transitEventRecord(fieldLine, path, limits, site, profile_.gas(), showsMetric(*this));
+  // A full memory keeps what it has.
+  if (record.empty() || state.usedBytes + record.size() > state.allocatedBytes) return;
+  state.events.push_back(record);
+  state.usedBytes += static_cast<std::uint32_t>(record.size());
+}
+
+const std::vector<std::string>& Meter::storedEvents(int index) const {
+  return storage_[static_cast<std::size_t>(index)].events;
+}
+
+std::string Meter::eventList(int index, const std::string& site, bool clear) {
+  std::vector<std::string> records;
+  for (int i = 0; i < kIndexCount; ++i) {
+    StorageState& state = storage_[static_cast<std::size_t>(i)];
+    bool listed = false;
+    for (const std::string& record : state.events) {
+      const std::string recordSite = record.substr(0, record.find(','));
+      if ((site.empty() && i == index) || site == "*" || (!site.empty() && recordSite == site)) {
+        records.push_back(record);
+        listed = true;
+      }
+    }
+    if (clear && listed) {
+      state.events.clear();
+      state.usedBytes = 0;
+    }
+  }
+  return eventListing(records, eventBadRecord_);
 }
 
 }  // namespace tarnlux::meter

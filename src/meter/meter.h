@@ -51,6 +51,13 @@ class Meter {
   // The signal answers' faults (applyStateFaults takes them from the fault set).
   SignalFaults& signalFaults() { return signalFaults_; }
 
+  // Stores an event when a path's readings (the extended diagnostic answer's
+  // field line) cross the limits of the block its storage index holds, and
+  // storage there is enabled with room left.
+  void recordEvent(int path, const std::string& fieldLine);
+  // The events stored at `index`, oldest first.
+  const std::vector<std::string>& storedEvents(int index) const;
+
   // Diagnostic query counts, the readings' drift and the units fault.
   DiagnosticState& diagnostics() { return diagnostics_; }
   const DiagnosticState& diagnostics() const { return diagnostics_; }
@@ -80,6 +87,9 @@ class Meter {
   DiagnosticState diagnostics_;
   std::array<StorageState, kIndexCount> storage_{};
   bool storageBadCheck_ = false;
+  bool eventBadRecord_ = false;
+  int storageIndex(int path) const;
+  std::string eventList(int index, const std::string& site, bool clear);
 };
 
 }  // namespace tarnlux::meter

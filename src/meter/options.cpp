@@ -154,6 +154,7 @@ std::string helpText() {
          "                    every flow velocity and sound speed, and \"flegend\".\n"
          "  storage-bad-check the storage answer to a command written into \"qmcmd\"\n"
          "                    carries a check value off by one.\n"
+         "  event-bad-record  stored events are listed without their last field.\n"
          "  short-block       the memory block \"qmmem\" is listed one character shorter\n"
          "                    than its declared size.\n"
          "  block-silent[=N]  the first N reads (default 1) of the memory block \"qmmem\",\n"

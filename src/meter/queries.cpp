@@ -58,7 +58,9 @@ std::vector<std::string> signalAnswer(Meter& meter, const QueryRequest& q) {
 std::vector<std::string> extendedDiagnosticAnswer(Meter& meter, const QueryRequest& q) {
   if (!meter.profile().memoryBlock || !isDiagnosticQuery(q)) return {};
   advanceDiagnostics(meter, q.channel);
-  return extendedDiagnosticLines(meter, q.channel);
+  std::vector<std::string> lines = extendedDiagnosticLines(meter, q.channel);
+  if (!lines.empty()) meter.recordEvent(q.channel, lines.front());
+  return lines;
 }
 
 // The capability query: everything is in the header.

@@ -1,6 +1,7 @@
 #include "storage.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace tarnlux::meter {
 
@@ -79,6 +80,99 @@ std::string storageAnswer(const StorageState& state, bool limitsSetUp, bool badC
   char tail[8];
   std::snprintf(tail, sizeof tail, "%02X|", check);
   return std::string("|") + fields + tail;
+}
+
+namespace {
+
+std::vector<std::string_view> splitFields(std::string_view line) {
+  std::vector<std::string_view> fields;
+  for (;;) {
+    const std::size_t comma = line.find(',');
+    fields.push_back(line.substr(0, comma));
+    if (comma == std::string_view::npos) return fields;
+    line.remove_prefix(comma + 1);
+  }
+}
+
+double number(std::string_view text) { return std::strtod(std::string(text).c_str(), nullptr); }
+
+}  // namespace
+
+bool parseBlockLimits(std::string_view block, BlockLimits& out) {
+  const std::vector<std::string_view> f = splitFields(block);
+  if (f.size() < 13 || f[0].size() != 1) return false;
+  double v[12];
+  for (int i = 0; i < 12; ++i) {
+    if (f[static_cast<std::size_t>(i + 1)].empty()) return false;
+    v[i] = number(f[static_cast<std::size_t>(i + 1)]);
+  }
+  out = {v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11]};
+  return true;
+}
+
+std::string transitEventRecord(std::string_view fieldLine, int path, const BlockLimits& limits,
+                               const std::string& site, bool gas, bool metric) {
+  const std::vector<std::string_view> f = splitFields(fieldLine);
+  if (f.size() < 36 || path < 0 || path > 3) return {};
+  unsigned warning = 0;
+  unsigned fail = 0;
+  // Low is bad for gains, SNR, ADC fill and acceptance; high for the correlation
+  // figure and the envelope change.
+  const auto low = [&](double value, double w, double fl, unsigned bit) {
+    if (value < fl) {
+      fail |= bit;
+    } else if (value < w) {
+      warning |= bit;
+    }
+  };
+  const auto high = [&](double value, double w, double fl, unsigned bit) {
+    if (value > fl) {
+      fail |= bit;
+    } else if (value > w) {
+      warning |= bit;
+    }
+  };
+  const unsigned word = static_cast<unsigned>(std::strtoul(std::string(f[30]).c_str(), nullptr, 16));
+  const bool measuring = (word & 0x10u) != 0;
+  low(number(f[11]), limits.alcWarning, limits.alcFail, 0x1);
+  low(number(f[12]), limits.alcWarning, limits.alcFail, 0x2);
+  if (measuring) {
+    low(number(f[15]), limits.snrWarning, limits.snrFail, 0x4);
+    low(number(f[16]), limits.snrWarning, limits.snrFail, 0x8);
+    high(number(f[31]), limits.correlationWarning, limits.correlationFail, 0x10);
+    low(number(f[14]), limits.adcWarning, limits.adcFail, 0x20);
+    low(number(f[33]), limits.acceptedWarning, limits.acceptedFail, 0x40);
+    high(number(f[17]), limits.envelopeWarning, limits.envelopeFail, 0x80);
+  }
+  if (warning == 0 && fail == 0) return {};
+
+  const unsigned flags = (1u << path) | (gas ? 0x10u : 0u) | (metric ? 0x20u : 0u) | 0x80u;
+  std::string r = site + "," + std::to_string(flags) + "," + std::string(f[0]) + " " +
+                  std::string(f[1]) + "," + std::to_string(~word & 0x3FFu) + "," +
+                  std::string(f[11]) + "," + std::string(f[12]) + ",";
+  if (measuring) {
+    for (std::size_t i : {15u, 16u, 31u, 14u, 33u, 17u}) r += std::string(f[i]) + ",";
+    r += std::string(f[static_cast<std::size_t>(2 + path)]) + "," + std::string(f[7]) + ",";
+  }
+  const std::string temperature = f[35].empty() ? "0" : std::string(f[35]);
+  r += std::to_string(fail) + "," + std::to_string(warning) + "," + temperature + "," +
+       std::string(f[34]);
+  return r;
+}
+
+std::string eventListing(const std::vector<std::string>& records, bool malformed) {
+  std::string out;
+  int number = 0;
+  for (const std::string& record : records) {
+    char prefix[8];
+    std::snprintf(prefix, sizeof prefix, "%03d ", ++number % 1000);
+    std::string_view text = record;
+    if (malformed) text = text.substr(0, text.rfind(','));
+    out += prefix;
+    out += text;
+    out += "\r\n";
+  }
+  return out;
 }
 
 }  // namespace tarnlux::meter

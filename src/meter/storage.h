@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "variables.h"
 
@@ -17,7 +18,30 @@ struct StorageState {
   std::uint32_t usedBytes = 0;
   std::uint32_t limitsError = 0;  // 0: the limits in the memory block are usable
   bool siteEnabled = true;
+  // The events recorded, oldest first.
+  std::vector<std::string> events;
 };
+
+// The warning and fail limits of the service program's memory block that the
+// meter grades its own readings with (transit-time layout, after the head).
+struct BlockLimits {
+  double alcWarning = 0, alcFail = 0, snrWarning = 0, snrFail = 0;
+  double correlationWarning = 0, correlationFail = 0, adcWarning = 0, adcFail = 0;
+  double acceptedWarning = 0, acceptedFail = 0, envelopeWarning = 0, envelopeFail = 0;
+};
+// From the block text "G,alcW,alcF,snrW,snrF,..." (head first, as meters
+// with alarm storage hold it). False when the block holds no limits.
+bool parseBlockLimits(std::string_view block, BlockLimits& out);
+
+// One path's readings from the extended diagnostic answer's field line,
+// graded against `limits`: the stored-event record when a reading crossed a
+// limit, else an empty text. `site` names the site, `path` is 0..3.
+std::string transitEventRecord(std::string_view fieldLine, int path, const BlockLimits& limits,
+                               const std::string& site, bool gas, bool metric);
+
+// The listing of a stored-events request: one line per event, "NNN " and the
+// record, each ended by "\r\n". `malformed` leaves each record's last field out.
+std::string eventListing(const std::vector<std::string>& records, bool malformed);
 
 // The largest allocation the command value can ask for.
 inline constexpr std::uint32_t kStorageMaxKilobytes = 4095;
@@ -28,6 +52,8 @@ inline constexpr unsigned kStorageEnable = 0x01;
 inline constexpr unsigned kStorageDisable = 0x02;
 inline constexpr unsigned kStorageFree = 0x04;
 inline constexpr unsigned kStorageClear = 0x08;
+// The stored-events request (0x18: and clear what was listed).
+inline constexpr unsigned kEventRequest = 0x10;
 
 // The 8-bit check value of the command and storage texts: the first
 // character's code, then for each following one shift left by one (8 bits
