@@ -166,7 +166,7 @@ TEST(CaptureLogReader, RefusesAnythingThatIsNotAWholeLog) {
       {"empty", ""},
       {"truncated in the rows", log.substr(0, summary - 20)},
       {"truncated in the summary", log.substr(0, log.find("Nbre d'echecs"))},
-      {"garbage", std::string("\x01\x02 not a log\r\n\xff\xfe", 18)},
+      {"garbage", std::string("\x01\x02 not a log\r\n\xff\xfe")},
       {"other first line", replaced(log, "Journal de capture", "Journal de captures")},
       {"no version line", replaced(log, "Version Tarnlux,1.01.05", "Version,1.01.05")},
       {"no heading row", replaced(log, "Date,Heure,", "Jour,Heure,")},
