@@ -21,6 +21,11 @@
 
 namespace tarnlux {
 
+// Figures the sizing tools' conversions share.
+inline constexpr double kSizingInchesPerMetre = 1.0 / 0.0254;
+inline constexpr double kSizingAirBaseDensity = 1.222523;  // kg/m3, air at the base conditions
+inline constexpr double kSizingWaterDensity = 999.016;     // kg/m3, water at 60 F
+
 // ---- selections ------------------------------------------------------------
 
 // Selection slots, the order of the settings keys and of the set-up files.

@@ -27,15 +27,14 @@ namespace tarnlux {
 
 namespace {
 
-constexpr double kInchesPerMetre = 1.0 / 0.0254;
 constexpr double kBaseTemperatureK = 288.71;
 constexpr double kBasePressurePa = 101325.0084;
 constexpr double kPascalsPerPsi = 6894.75729;
 constexpr double kAirMolarMass = 28.9626;
-constexpr double kAirBaseKgPerCubicMetre = 1.222523;
 constexpr double kLbPerInch3PerKgPerM3 = 3.61272920e-5;
-constexpr double kWaterLbPerCubicInch = 999.016 * kLbPerInch3PerKgPerM3;
-constexpr double kSquareInchesPerSecondPerCentistoke = 1e-6 * kInchesPerMetre * kInchesPerMetre;
+constexpr double kWaterLbPerCubicInch = kSizingWaterDensity * kLbPerInch3PerKgPerM3;
+constexpr double kSquareInchesPerSecondPerCentistoke =
+    1e-6 * kSizingInchesPerMetre * kSizingInchesPerMetre;
 constexpr double kGasConstant = 8.314462618;  // J/(mol K)
 
 constexpr const char* kZFactorFailure =
@@ -309,11 +308,11 @@ std::optional<SizingFailure> sizingGasPoint(int gasRow, const std::array<double,
     }
     const double kgPerMol = g.molarMass / 1000.0;
     // Speed of sound of a real gas near the ideal: c^2 = gamma Z R T / M.
-    point.soundSpeed =
-        std::sqrt(g.heatRatio * point.Zf * kGasConstant * temperature / kgPerMol) * kInchesPerMetre;
+    point.soundSpeed = std::sqrt(g.heatRatio * point.Zf * kGasConstant * temperature / kgPerMol) *
+                       kSizingInchesPerMetre;
     const double rhof = pressure * kgPerMol / (point.Zf * kGasConstant * temperature);
     point.idealRelativeDensity = g.molarMass / kAirMolarMass;
-    point.baseRelativeDensity = rhof / kAirBaseKgPerCubicMetre;
+    point.baseRelativeDensity = rhof / kSizingAirBaseDensity;
   } else {
     GasRecord gas;
     if (gasRow == kNaturalGas) {
@@ -334,13 +333,13 @@ std::optional<SizingFailure> sizingGasPoint(int gasRow, const std::array<double,
     }
     point.Zf = gas.Zf;
     point.Zb = gas.Zb;
-    point.soundSpeed = gas.speedOfSound * kInchesPerMetre;
+    point.soundSpeed = gas.speedOfSound * kSizingInchesPerMetre;
     point.idealRelativeDensity = gas.molarMass / kAirMolarMass;
-    point.baseRelativeDensity = gas.Rhof / kAirBaseKgPerCubicMetre;
+    point.baseRelativeDensity = gas.Rhof / kSizingAirBaseDensity;
   }
   point.standardVolumeFactor =
       sizingStandardVolumeFactor(temperature, pressure, point.Zb, point.Zf);
-  point.density = point.baseRelativeDensity * kAirBaseKgPerCubicMetre * kLbPerInch3PerKgPerM3;
+  point.density = point.baseRelativeDensity * kSizingAirBaseDensity * kLbPerInch3PerKgPerM3;
   return std::nullopt;
 }
 
@@ -502,7 +501,7 @@ std::optional<std::string> sizingSoundSpeedLimit(SizingMode mode, SensorFamily f
   const double upper = sensorPhaseVelocity(family);
   if (!(soundSpeed > upper)) return std::nullopt;
   const double lower = mode == SizingMode::Gas ? 3937.007874 : 15748.0314;
-  const double scale = velocityUnit == kSizingFeetPerSecond ? 12.0 : kInchesPerMetre;
+  const double scale = velocityUnit == kSizingFeetPerSecond ? 12.0 : kSizingInchesPerMetre;
   const char* unit = velocityUnit == kSizingFeetPerSecond ? "pieds/s" : "metres/s";
   auto text = [](double value) {
     // Rounded up at the fourth decimal, trailing zeros dropped.

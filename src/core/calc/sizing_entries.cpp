@@ -11,16 +11,11 @@ namespace tarnlux {
 
 namespace {
 
-constexpr double kInchesPerMetre = 1.0 / 0.0254;
 constexpr double kAtmospherePa = 101325.0;
-// Water at 60 F: what relative densities of liquids are taken against.
-constexpr double kWaterKgPerCubicMetre = 999.016;
 constexpr double kPoundsPerCubicFootPerKgPerCubicMetre = 0.0624279606;
 constexpr double kPoundsPerKilogram = 2.20462262185;
 constexpr double kCubicInchesPerCubicMetre = 61023.7440947;
 constexpr double kCubicInchesPerCubicFoot = 1728.0;
-// Air at the base conditions, for the relative densities of the gas tool.
-constexpr double kAirBaseKgPerCubicMetre = 1.222523;
 
 constexpr const char* kLengthUnits[] = {"mm", "pouces"};
 constexpr const char* kTemperatureUnits[] = {"deg C", "deg F"};
@@ -196,7 +191,7 @@ const FlowUnit* flowUnit(SizingMode mode, int index) {
 }
 
 double velocityScale(int unit) {  // in/s per display unit
-  return unit == kSizingFeetPerSecond ? 12.0 : kInchesPerMetre;
+  return unit == kSizingFeetPerSecond ? 12.0 : kSizingInchesPerMetre;
 }
 
 }  // namespace
@@ -272,11 +267,11 @@ void sizingFillFluid(SizingMode mode, int fluid, SizingEntries& entries) {
   };
   if (mode == SizingMode::Gas) {
     if (fluid < 0 || fluid >= kSizingGasCount) return;
-    put(SizingRole::SoundSpeed, kSizingGases[fluid].soundSpeed * kInchesPerMetre);
+    put(SizingRole::SoundSpeed, kSizingGases[fluid].soundSpeed * kSizingInchesPerMetre);
     put(SizingRole::Viscosity, kSizingGases[fluid].viscosity);
   } else {
     if (fluid < 0 || fluid >= kSizingLiquidCount) return;
-    put(SizingRole::SoundSpeed, kSizingLiquids[fluid].soundSpeed * kInchesPerMetre);
+    put(SizingRole::SoundSpeed, kSizingLiquids[fluid].soundSpeed * kSizingInchesPerMetre);
     put(SizingRole::Viscosity, kSizingLiquids[fluid].viscosity);
     put(SizingRole::Density, kSizingLiquids[fluid].relativeDensity);
   }
@@ -301,11 +296,11 @@ double sizingToDisplay(SizingMode mode, SizingQuantity quantity, double value,
         // The gas tool's densities are relative to air at the base conditions.
         switch (choices.safe(mode, kSizingDensityUnit)) {
           case 1:
-            return value * kAirBaseKgPerCubicMetre * kPoundsPerCubicFootPerKgPerCubicMetre;
+            return value * kSizingAirBaseDensity * kPoundsPerCubicFootPerKgPerCubicMetre;
           case 2:
-            return value * kAirBaseKgPerCubicMetre;
+            return value * kSizingAirBaseDensity;
           case 3:
-            return value * kAirBaseKgPerCubicMetre / 1000.0;
+            return value * kSizingAirBaseDensity / 1000.0;
           default:
             return value;
         }
@@ -314,11 +309,11 @@ double sizingToDisplay(SizingMode mode, SizingQuantity quantity, double value,
         case 1:
           return 141.5 / value - 131.5;
         case 2:
-          return value * kWaterKgPerCubicMetre * kPoundsPerCubicFootPerKgPerCubicMetre;
+          return value * kSizingWaterDensity * kPoundsPerCubicFootPerKgPerCubicMetre;
         case 3:
-          return value * kWaterKgPerCubicMetre;
+          return value * kSizingWaterDensity;
         case 4:
-          return value * kWaterKgPerCubicMetre / 1000.0;
+          return value * kSizingWaterDensity / 1000.0;
         default:
           return value;
       }

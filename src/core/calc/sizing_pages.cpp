@@ -112,6 +112,19 @@ void installationRows(const SizingResults& r, ResultsGrid& grid) {
       wideRow("VFmax:", " " + velocityText(r, r.maximumVelocity, 3) + " " + velocityUnit(r)));
 }
 
+// Columns fitted to the single cells, then the last one widened until every
+// text over the three value columns fits too.
+void fitSizingColumns(ResultsGrid& grid) {
+  fitColumns(grid, 10);
+  if (grid.columnWidths.size() < 4) return;
+  for (const auto& row : grid.rows) {
+    if (row.size() < 2 || row[1].span != 3) continue;
+    const int have = grid.columnWidths[1] + grid.columnWidths[2] + grid.columnWidths[3];
+    const int need = static_cast<int>(row[1].text.size()) + 2;
+    if (need > have) grid.columnWidths[3] += need - have;
+  }
+}
+
 std::vector<ResultsCell> headerRow() {
   return {header(""), header("Debit min"), header("Debit max"), header("Unites")};
 }
@@ -140,7 +153,7 @@ ResultsPage gasProcessPage(const SizingResults& r) {
                        value(velocityText(r, hi.velocity, 2)), label(velocityUnit(r))});
   grid.rows.push_back({label("Visc. approx.:"), value(fixedNumberText(lo.kinematicViscosity, 1)),
                        value(fixedNumberText(hi.kinematicViscosity, 1)), label("centistokes")});
-  fitColumns(grid, 10);
+  fitSizingColumns(grid);
   ResultsPage page;
   page.grids.push_back(std::move(grid));
   return page;
@@ -170,7 +183,7 @@ ResultsPage gasInstallationPage(const SizingResults& r) {
                        label("Couches " + std::to_string(r.dampingLayers)),
                        label(fixedNumberText(thickness, 2) + " " + lengthUnit(r))});
   installationRows(r, grid);
-  fitColumns(grid, 10);
+  fitSizingColumns(grid);
   ResultsPage page;
   page.grids.push_back(std::move(grid));
   return page;
@@ -180,7 +193,7 @@ ResultsPage liquidApplicationPage(const SizingResults& r) {
   ResultsGrid grid;
   grid.rows.push_back(headerRow());
   installationRows(r, grid);
-  fitColumns(grid, 10);
+  fitSizingColumns(grid);
   ResultsPage page;
   page.grids.push_back(std::move(grid));
   return page;

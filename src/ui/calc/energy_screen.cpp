@@ -273,19 +273,12 @@ void EnrgCalc::calculate() {
 }
 
 void EnrgCalc::openSetup() {
-  const QString path =
-      chooseFileToOpen(this, QString::fromLatin1(kEnergySetupFilter), QStringLiteral("Ouvrir"),
-                       setupFileFolder(session_.setupFilePath, app_.programDirectory),
-                       QFileInfo(qtText(session_.setupFilePath)).fileName());
+  const QString path = chooseSetupFileToOpen(setupFileSaving(*this, app_, session_));
   if (!path.isEmpty()) openSetupFile(path);
 }
 
 bool EnrgCalc::openSetupFile(const QString& path) {
-  const SetupFileError error = openEnergySetupFile(stdText(path), session_);
-  if (error.failed()) {
-    ErrorBox(error.message, error.extra, {}, error.code, this);
-    return false;
-  }
+  if (!setupFileSucceeded(openEnergySetupFile(stdText(path), session_), this)) return false;
   showSession();
   invalidateResults();
   writeEnergySettings(app_.settingsPath(), session_);
@@ -297,12 +290,7 @@ void EnrgCalc::save() { saveSetup(setupFileSaving(*this, app_, session_)); }
 void EnrgCalc::saveAs() { saveSetupAs(setupFileSaving(*this, app_, session_)); }
 
 bool EnrgCalc::saveSetupFile(const QString& path) {
-  const SetupFileError error = saveEnergySetupFile(stdText(path), session_);
-  if (error.failed()) {
-    ErrorBox(error.message, error.extra, {}, error.code, this);
-    return false;
-  }
-  return true;
+  return setupFileSucceeded(saveEnergySetupFile(stdText(path), session_), this);
 }
 
 void EnrgCalc::print() {

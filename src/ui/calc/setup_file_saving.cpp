@@ -39,4 +39,17 @@ void saveSetupAs(const SetupFileSaving& saving) {
   saving.write(qtText(withDefaultExtension(stdText(path), saving.extension)));
 }
 
+QString chooseSetupFileToOpen(const SetupFileSaving& saving) {
+  return chooseFileToOpen(saving.screen, QString::fromLatin1(saving.filter),
+                          QStringLiteral("Ouvrir"),
+                          setupFileFolder(saving.currentPath, saving.programDirectory),
+                          QFileInfo(qtText(saving.currentPath)).fileName());
+}
+
+bool setupFileSucceeded(const SetupFileError& error, QWidget* screen) {
+  if (!error.failed()) return true;
+  ErrorBox(error.message, error.extra, {}, error.code, screen);
+  return false;
+}
+
 }  // namespace tarnlux::ui

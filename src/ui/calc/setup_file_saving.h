@@ -6,6 +6,10 @@
 
 class QWidget;
 
+namespace tarnlux {
+struct SetupFileError;
+}
+
 namespace tarnlux::ui {
 
 // The calculators' "Enregistrer" and "Enregistrer sous" buttons: the part
@@ -30,5 +34,9 @@ QString setupFileFolder(const std::string& currentPath, const std::string& progr
 void saveSetup(const SetupFileSaving& saving);
 // "Enregistrer sous": the name is asked with the file chooser.
 void saveSetupAs(const SetupFileSaving& saving);
+// "Ouvrir": the file chooser on the set-up files; empty when cancelled.
+QString chooseSetupFileToOpen(const SetupFileSaving& saving);
+// Shows a set-up file failure in an error box; true when there was none.
+bool setupFileSucceeded(const SetupFileError& error, QWidget* screen);
 
 }  // namespace tarnlux::ui

@@ -594,19 +594,12 @@ void XSelect::openComposition() {
 }
 
 void XSelect::openSetup() {
-  const QString path = chooseFileToOpen(
-      this, QString::fromLatin1(sizingSetupFilter(session_.mode)), QStringLiteral("Ouvrir"),
-      setupFileFolder(session_.setupFilePath, app_.programDirectory),
-      QFileInfo(qtText(session_.setupFilePath)).fileName());
+  const QString path = chooseSetupFileToOpen(setupFileSaving(*this, app_, session_));
   if (!path.isEmpty()) openSetupFile(path);
 }
 
 bool XSelect::openSetupFile(const QString& path) {
-  const SetupFileError error = openSizingSetupFile(stdText(path), session_);
-  if (error.failed()) {
-    ErrorBox(error.message, error.extra, {}, error.code, this);
-    return false;
-  }
+  if (!setupFileSucceeded(openSizingSetupFile(stdText(path), session_), this)) return false;
   showSession();
   invalidateResults();
   writeSizingSettings(app_.settingsPath(), session_);
@@ -618,12 +611,7 @@ void XSelect::save() { saveSetup(setupFileSaving(*this, app_, session_)); }
 void XSelect::saveAs() { saveSetupAs(setupFileSaving(*this, app_, session_)); }
 
 bool XSelect::saveSetupFile(const QString& path) {
-  const SetupFileError error = saveSizingSetupFile(stdText(path), session_);
-  if (error.failed()) {
-    ErrorBox(error.message, error.extra, {}, error.code, this);
-    return false;
-  }
-  return true;
+  return setupFileSucceeded(saveSizingSetupFile(stdText(path), session_), this);
 }
 
 bool XSelect::printTo(QPrinter& printer) {
