@@ -4,7 +4,8 @@
 set -eu
 
 PACKAGES="cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
-libbenchmark-dev ccache xvfb xauth xdotool imagemagick socat lrzsz"
+libbenchmark-dev ccache xvfb xauth xdotool imagemagick socat lrzsz \
+clang libclang-rt-14-dev"
 
 missing=""
 for p in $PACKAGES; do
