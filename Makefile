@@ -3,11 +3,15 @@
 #   make test  installs what is missing, builds, and runs every test headless
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+# Seconds each fuzz target runs in `make fuzz`.
+FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 # Warnings are errors in CI.
 WERROR     := $(if $(CI),ON,OFF)
 
 .PHONY: run test deps build test-sanitize bench clean
+.PHONY: fuzz
 
 deps:
 	@sh scripts/install-deps.sh
@@ -29,8 +33,13 @@ test-sanitize: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -L 'unit|integration' --timeout 600
 
+# The parsers under libFuzzer (clang, its own build folder; the gcc build is untouched).
+fuzz: deps
+	sh scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(JOBS)
+
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done; true
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(FUZZ_BUILD)

@@ -4,7 +4,8 @@
 set -eu
 
 PACKAGES="cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
-libbenchmark-dev ccache xvfb xauth xdotool imagemagick socat lrzsz qt6-translations-l10n"
+libbenchmark-dev ccache xvfb xauth xdotool imagemagick socat lrzsz qt6-translations-l10n \
+clang libclang-rt-14-dev poppler-utils"
 
 missing=""
 for p in $PACKAGES; do

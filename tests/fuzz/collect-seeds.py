@@ -1,0 +1,96 @@
+#!/usr/bin/env python3
+"""Refreshes the fuzz seed corpora from the simulated meter's own answers.
+
+Usage: collect-seeds.py BUILD_DIR   (a normal build holding tarnlux-meter and tarnlux-cli)
+
+Each seed is the target's choice bytes (see the target's source) followed by
+the text the meter sent, without the echo of the command where the parser
+expects the answer alone.
+"""
+import hashlib
+import os
+import socket
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+PROFILES = ["liquid1", "gas4", "echoflux", "dual2", "old", "oldnulltrack", "legacy", "twochannel"]
+
+# (target, choice bytes, command, keep the echo)
+QUERIES = [
+    ("answer_header", b"\x00", "qg A01", True),
+    ("site_answers", b"\x00\x00", "qg 008", False),
+    ("site_answers", b"\x43\x00", "qg 400", False),
+    ("site_answers", b"\x83\x00", "qg 300", False),
+    ("site_answers", b"\x41\x01", "qg 401", False),
+    ("meter_config", b"\x00", "qg 500", False),
+    ("signal_answer", b"\x00", "qg 001", False),
+    ("signal_answer", b"\x00", "qg 103", False),
+    ("diagnostics", b"\x0c\x00", "qg 208", False),
+    ("diagnostics", b"\xc8\x00", "qg 008", False),
+    ("meter_block", b"\x00", "cv 0 qmmem", True),
+    ("meter_block", b"\x01", "cv 0 qmmem", True),
+    ("meter_block", b"\x80", "cv 0 qmcmd", True),
+    ("typed_read", b"\x00", "cv 0 abar", True),
+    ("typed_read", b"\x09", "cv 0 stdflow", True),
+    ("typed_read", b"\x11", "cv 0 totmod", True),
+    ("typed_read", b"\x1b", "cv 0 vfv", True),
+    ("typed_read", b"\x23", "cv 0 delta_t", True),
+    ("typed_read", b"\x2c", "cv 0 flegend", True),
+    ("typed_read", b"\x2d", "cv 0 id", True),
+    ("typed_read", b"\x3a", "cv 0 fx", True),
+    ("aga8_listing", b"\x00", "cv 0 temp_grid", True),
+    ("aga8_listing", b"\x01", "cv 0 pres_grid", True),
+    ("aga8_listing", b"\x02", "cv 0 dens_grid", True),
+]
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def save(target, data):
+    folder = os.path.join(HERE, "corpus", target)
+    os.makedirs(folder, exist_ok=True)
+    name = hashlib.sha1(data).hexdigest()[:16]
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+
+
+def main():
+    build = sys.argv[1]
+    meter_bin = os.path.join(build, "src/meter/tarnlux-meter")
+    cli_bin = os.path.join(build, "src/cli/tarnlux-cli")
+    for profile in PROFILES:
+        port = free_port()
+        meter = subprocess.Popen([meter_bin, "--tcp", str(port), "--profile", profile],
+                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        try:
+            for line in meter.stdout:
+                if line.strip() == b"ready":
+                    break
+            with tempfile.TemporaryDirectory() as folder:
+                with open(os.path.join(folder, "qm.cfg"), "wb") as f:
+                    f.write(b"[COMMUNICATIONS]\r\nPORT=TCP/IP\r\nIP_ADDRESS=127.0.0.1\r\nIP_PORT=%d\r\n" % port)
+                for target, choice, command, keep_echo in QUERIES:
+                    run = subprocess.run([cli_bin, "--dir", folder, "--quiet-ms", "300", "send", command],
+                                         capture_output=True, timeout=30)
+                    out = run.stdout
+                    if run.returncode != 0 or not out.strip():
+                        continue
+                    if not keep_echo:
+                        echo = command.encode() + b"\r"
+                        at = out.find(echo)
+                        if at >= 0:
+                            out = out[at + len(echo):]
+                    save(target, choice + out)
+        finally:
+            meter.terminate()
+            meter.wait()
+
+
+if __name__ == "__main__":
+    main()
