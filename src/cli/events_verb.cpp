@@ -1,3 +1,4 @@
+#include "cli_messages.h"
 #include "events_verb.h"
 
 #include <cstdio>
@@ -122,15 +123,14 @@ int runEvents(const LinkSettings& settings, const Options& options, OperationCon
                                          "chiffres, des espaces, des guillements et le diese"
                                        : nullptr;
     if (refusal != nullptr) {
-      std::fprintf(stderr, "%s\n", refusal);
-      return 2;
+      return usageError(refusal);
     }
   }
   Connection c;
   const int status = connectForVerb(settings, options, ctx, c);
   if (status != 0) return status;
   if (!c.facts.alarmStorage || c.facts.blockChannel() < 0) {
-    if (!ctx.quiet) std::fprintf(stderr, "%s\n", kEventsNotSupportedText);
+    if (!ctx.quiet) showMessage(kEventsNotSupportedText);
     return 1;
   }
   std::vector<std::string> records;
@@ -146,15 +146,15 @@ int runEvents(const LinkSettings& settings, const Options& options, OperationCon
     if (rc != 0) {
       // The good events are kept; the bad one is named.
       if (!ctx.quiet) {
-        std::fprintf(stderr, "event %zu: %s\n", i + 1,
-                     errorBoxText("Donnees compt. non valables", {}, {}, rc).c_str());
+        showMessage("event " + std::to_string(i + 1) + ": " +
+                    errorBoxText("Donnees compt. non valables", {}, {}, rc));
       }
       failed = rc;
       continue;
     }
     events.push_back(std::move(event));
   }
-  if (records.empty() && !ctx.quiet) std::fprintf(stderr, "%s\n", kNoStoredEventsText);
+  if (records.empty() && !ctx.quiet) showMessage(kNoStoredEventsText);
   const std::string text = eventsCsv(events, "\n");
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
@@ -162,8 +162,8 @@ int runEvents(const LinkSettings& settings, const Options& options, OperationCon
     const int rc = writeFileAtomically(options.eventsCsv, eventsCsv(events, "\r\n"));
     if (rc != 0) {
       if (!ctx.quiet) {
-        std::fprintf(stderr, "tarnlux-cli: cannot write %s (error %d)\n",
-                     options.eventsCsv.c_str(), rc);
+        showMessage("tarnlux-cli: cannot write " + options.eventsCsv + " - Code d'erreur: " +
+                    std::to_string(rc));
       }
       return 1;
     }

@@ -1,3 +1,4 @@
+#include "cli_messages.h"
 #include "report_verbs.h"
 
 #include <dlfcn.h>
@@ -25,27 +26,24 @@ int parseArgs(const char* verb, const std::vector<std::string>& args, FileVerbAr
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--pdf") {
       if (i + 1 >= args.size() || args[i + 1].empty()) {
-        std::fprintf(stderr, "tarnlux-cli: --pdf needs a value\n");
-        return 2;
+        return usageError("--pdf needs a value");
       }
       out.pdf = args[++i];
     } else if (args[i].rfind("--", 0) == 0 || !out.target.empty()) {
-      std::fprintf(stderr, "tarnlux-cli: %s: unexpected argument %s\n", verb, args[i].c_str());
-      return 2;
+      return usageError(std::string(verb) + ": unexpected argument " + args[i]);
     } else {
       out.target = args[i];
     }
   }
   if (out.target.empty()) {
-    std::fprintf(stderr, "tarnlux-cli: %s needs %s\n", verb,
-                 std::string(verb) == "report" ? "a capture log" : "a folder");
-    return 2;
+    return usageError(std::string(verb) + " needs " +
+                      (std::string(verb) == "report" ? "a capture log" : "a folder"));
   }
   return 0;
 }
 
 int failure(const std::string& text, bool quiet) {
-  if (!quiet) std::fprintf(stderr, "%s\n", text.c_str());
+  if (!quiet) showMessage(text);
   return 1;
 }
 

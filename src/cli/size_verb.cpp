@@ -8,6 +8,7 @@
 #include "calc/entry_text.h"
 #include "calc/sizing.h"
 #include "calc_verbs.h"
+#include "cli_messages.h"
 #include "cli_options.h"
 
 namespace tarnlux::cli {
@@ -34,13 +35,8 @@ std::string listOf(const char* const* names, int count) {
   return text;
 }
 
-int usageError(const std::string& reason) {
-  std::fprintf(stderr, "tarnlux-cli: %s\n%s\n", reason.c_str(), usageLine());
-  return 2;
-}
-
 int failure(const std::string& message, bool quiet) {
-  if (!quiet) std::fprintf(stderr, "%s\n", message.c_str());
+  if (!quiet) showMessage(message);
   return 1;
 }
 

@@ -1,3 +1,4 @@
+#include "cli_messages.h"
 #include "storage_verb.h"
 
 #include <cstdio>
@@ -35,7 +36,7 @@ int runStorage(const LinkSettings& settings, const Options& options, OperationCo
   const int status = connectForVerb(settings, options, ctx, c);
   if (status != 0) return status;
   if (!c.facts.alarmStorage || storageChannel(c.facts) < 0) {
-    std::fprintf(stderr, "tarnlux-cli: the meter does not keep alarm events\n");
+    showCliMessage("the meter does not keep alarm events");
     return 1;
   }
   AlarmStorageState state;
@@ -57,14 +58,14 @@ int runStorage(const LinkSettings& settings, const Options& options, OperationCo
     request.freeMemory = options.storageFree;
     const AlarmStorageDecision decision = decideStorageApply(request, state, remembered);
     if (!decision.refusal.empty()) {
-      if (!ctx.quiet) std::fprintf(stderr, "%s\n", decision.refusal.c_str());
+      if (!ctx.quiet) showMessage(decision.refusal);
       return 1;
     }
     if (decision.send) {
       if (checkPasswordForVerb(c, options, ctx) != kOk) return 1;
       const int rc =
           runStorageCommand(c.link, c.facts, c.block, decision.commandValue, false, state, ctx);
-      if (rc == kCancelled && !ctx.quiet) std::fprintf(stderr, "%s\n", kStorageCommandStoppedText);
+      if (rc == kCancelled && !ctx.quiet) showMessage(kStorageCommandStoppedText);
       if (rc != kOk) return 1;
     }
     // The request is remembered once the meter has answered it.
@@ -72,8 +73,7 @@ int runStorage(const LinkSettings& settings, const Options& options, OperationCo
         writeProfileString(settingsPath, kStorageSettingsSection, kStorageMemoryKey,
                            std::to_string(decision.requestedKb)) != 0 &&
         !ctx.quiet) {
-      std::fprintf(stderr, "tarnlux-cli: could not remember the memory in %s\n",
-                   settingsPath.c_str());
+      showCliMessage("could not remember the memory in " + settingsPath);
     }
   }
   printState(state);
