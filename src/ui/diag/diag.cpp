@@ -321,13 +321,17 @@ void diag::reject() {
 hresdiag::hresdiag(AppState& app, QWidget* parent) : diag(app, ScreenLayout::Large, parent) {}
 
 void openDiagnosticScreen(AppState& app, QWidget* parent, std::function<void()> reportOpener) {
+  // Modal to the main window only, so the report generator it opens, a
+  // window of its own, takes input while the screen queries.
   if (currentScreenLayout(parent) == ScreenLayout::Large) {
     hresdiag screen(app, parent);
     screen.setReportOpener(std::move(reportOpener));
+    screen.setWindowModality(Qt::WindowModal);
     screen.exec();
   } else {
     diag screen(app, ScreenLayout::Small, parent);
     screen.setReportOpener(std::move(reportOpener));
+    screen.setWindowModality(Qt::WindowModal);
     screen.exec();
   }
 }

@@ -66,9 +66,12 @@ Rep_Gen::~Rep_Gen() {
 }
 
 void Rep_Gen::install(ReportGeneratorHost& host) {
-  host.setFactory([](ScreenLayout layout, QWidget* owner) -> QWidget* {
-    if (layout == ScreenLayout::Large) return new Rep_Gen(owner);
-    return new Lres_Rpt(owner);
+  // A window of its own, not the main window's child: the diagnostic screen
+  // that opens it through "Rapport" holds the main window modal, and a child
+  // of the main window would be held with it. The host deletes it.
+  host.setFactory([](ScreenLayout layout, QWidget*) -> QWidget* {
+    if (layout == ScreenLayout::Large) return new Rep_Gen(nullptr);
+    return new Lres_Rpt(nullptr);
   });
 }
 
