@@ -151,9 +151,6 @@ bool runCapture(int port, const Clock& clock, double maxSeconds, const std::stri
                      session->outcome, ctx) != kOk) {
     return false;
   }
-  if (session->outcome.blockRead && session->outcome.blockReadResult == kOk) {
-    session->block.useBlockValues();
-  }
 
   OperationContext loopCtx = ctx;
   loopCtx.clock = &clock;

@@ -158,8 +158,6 @@ int runCapture(const LinkSettings& settings, const Options& options, OperationCo
   Connection c;
   const int status = connectForVerb(settings, options, ctx, c);
   if (status != 0) return status;
-  // The capture grades by, and writes back, the limits the meter holds.
-  if (c.outcome.blockRead && c.outcome.blockReadResult == kOk) c.block.useBlockValues();
 
   if (options.captureName.empty()) {
     CaptureTarget target;
