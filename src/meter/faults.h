@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "signal_burst.h"
+#include "sites.h"
 
 namespace tarnlux::meter {
 
@@ -37,6 +38,7 @@ struct FaultSet {
   bool storageBadCheck = false;
   // Stored events are listed with their last field left out.
   bool eventBadRecord = false;
+  SiteFaults sites;               // site transfer faults (sites.h)
 };
 
 // Adds the comma-separated fault names of `list` to `faults`. False with a

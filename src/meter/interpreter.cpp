@@ -51,6 +51,7 @@ void CommandInterpreter::feed(std::string_view bytes, std::vector<Output>& out) 
 }
 
 void CommandInterpreter::atPrompt(char c, std::vector<Output>& out) {
+  if (meter_.sites().packetMode()) return packetByte(c, out);
   if (escape_) {
     escape_ = false;
     return;
@@ -125,6 +126,7 @@ void CommandInterpreter::runLine(std::vector<Output>& out) {
     emit(out, Output::Kind::Answer, "Error: line too long\r\n" + std::string(kPrompt));
     return;
   }
+  if (siteCommand(line, out)) return;
   if (line == "menu") {
     enterMenu(out);
     return;

@@ -51,6 +51,10 @@ class CommandInterpreter {
   void inMenuScreen(char c, std::vector<Output>& out);
   void runLine(std::vector<Output>& out);
   void enterMenu(std::vector<Output>& out);
+  // Site transfers (interpreter_sites.cpp): the site commands, and the
+  // packet lines that stand in for the prompt while a transfer runs.
+  bool siteCommand(const std::string& line, std::vector<Output>& out);
+  void packetByte(char c, std::vector<Output>& out);
 
   Meter& meter_;
   std::string line_;
@@ -58,6 +62,7 @@ class CommandInterpreter {
   bool escape_ = false;
   bool menu_ = false;
   int escDPairs_ = 0;
+  std::string packet_;
 };
 
 // The menu screen's text.

@@ -32,7 +32,7 @@ int hexValue(char c) {
 }  // namespace
 
 Meter::Meter(const Profile& profile, std::uint32_t seed, WallClock clock)
-    : profile_(profile), random_(seed), clock_(std::move(clock)), diagnostics_(seed) {
+    : profile_(profile), random_(seed), clock_(std::move(clock)), diagnostics_(seed), sites_(profile_) {
   if (!clock_) clock_ = [] { return std::time(nullptr); };
   for (const Variable& v : profile_.cvVariables) cv_.define(v);
   for (const Variable& v : profile_.qmVariables) qm_.define(v);
@@ -64,6 +64,7 @@ void Meter::applyStateFaults(const FaultSet& faults) {
   signalFaults_ = faults.signal;
   storageBadCheck_ = faults.storageBadCheck;
   eventBadRecord_ = faults.eventBadRecord;
+  sites_.setFaults(faults.sites);
 }
 
 double Meter::sample(const VariableStore& store, std::string_view name, int index,

@@ -12,6 +12,7 @@
 #include "drift.h"
 #include "faults.h"
 #include "profile.h"
+#include "sites.h"
 #include "storage.h"
 #include "variables.h"
 
@@ -58,6 +59,9 @@ class Meter {
   // The events stored at `index`, oldest first.
   const std::vector<std::string>& storedEvents(int index) const;
 
+  // The numbered sites and their packet transfers.
+  SiteStore& sites() { return sites_; }
+
   // Diagnostic query counts, the readings' drift and the units fault.
   DiagnosticState& diagnostics() { return diagnostics_; }
   const DiagnosticState& diagnostics() const { return diagnostics_; }
@@ -85,6 +89,7 @@ class Meter {
   std::vector<std::string> offTables_;
   SignalFaults signalFaults_;
   DiagnosticState diagnostics_;
+  SiteStore sites_;
   std::array<StorageState, kIndexCount> storage_{};
   bool storageBadCheck_ = false;
   bool eventBadRecord_ = false;
