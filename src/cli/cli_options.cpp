@@ -173,7 +173,8 @@ const char* usageLine() {
          "       energy --flow N --supply T --return T [--prefix P] [--volume V] [--time T]\n"
          "            [--temperature-unit U] [--rate-unit U] [--liquid L] [--location L] [--service S] |\n"
          "       report LOG.csv [--pdf OUT.pdf] | trend FOLDER [--pdf OUT.pdf] |\n"
-         "       size gas|liquid [--outside-diameter N] [--wall-thickness N] ... (see --help)";
+         "       size gas|liquid [--outside-diameter N] [--wall-thickness N] ... (see --help) |\n"
+         "       site list | site save N [--dir D] [--name F] | site restore FILE [--yes]";
 }
 
 const char* helpText() {
@@ -280,6 +281,18 @@ const char* helpText() {
          "                           the same text to FILE (CR LF line ends). A record that cannot\n"
          "                           be decoded is named on stderr with its code and left out\n"
          "                           (status 1); no event at all says so on stderr (status 0)\n"
+         "  site list                the meter's sites, one line each: site=N name=TEXT; a meter\n"
+         "                           without sites says so on stderr (status 1)\n"
+         "  site save N [--dir D] [--name F]\n"
+         "                           receive site N into a site file (checked by a second pass\n"
+         "                           before the file is written) in --dir D (default: the SITE\n"
+         "                           directory of qm.cfg, else the working directory) named F\n"
+         "                           (default: NAME.NNN); prints file, packets, retries\n"
+         "  site restore FILE [--yes]\n"
+         "                           send a site file back into the slot its extension names\n"
+         "                           (.000 to .019); a file of another meter version is only\n"
+         "                           sent with --yes; prints packets, retries. A transfer that\n"
+         "                           leaves a meter channel disabled says so on stderr\n"
          "\n"
          "Calculators (no meter needed; their options come after the verb):\n"
          "  aga8                     gas properties at one point. Composition by --comp, a comma\n"
@@ -546,6 +559,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
       if (!value(options.captureName)) return false;
       if (!isPlainFileName(options.captureName, error)) return false;
       captureOption = arg;
+    } else if (arg == "--yes") {
+      options.siteYes = true;
     } else if (arg == "--overwrite") {
       options.captureOverwrite = true;
       captureOption = arg;
@@ -705,6 +720,21 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
       return false;
     }
     options.verb = Verb::Settings;
+  } else if (verb == "site") {
+    const std::string what = positional.size() >= 2 ? positional[1] : std::string();
+    long long number = 0;
+    if (what == "list" && positional.size() == 2) {
+      options.verb = Verb::SiteList;
+    } else if (what == "save" && positional.size() == 3 && parseNumber(positional[2], 0, 19, number)) {
+      options.verb = Verb::SiteSave;
+      options.siteNumber = static_cast<int>(number);
+    } else if (what == "restore" && positional.size() == 3 && !positional[2].empty()) {
+      options.verb = Verb::SiteRestore;
+      options.siteFile = positional[2];
+    } else {
+      error = "site needs list, save N (0 to 19) or restore FILE";
+      return false;
+    }
   } else if (verb == "block") {
     if (positional.size() >= 2 && positional[1] == "read") {
       if (positional.size() != 2) {
@@ -746,7 +776,12 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
     error = signalOption + " applies to signal";
     return false;
   }
-  if (!captureOption.empty() && options.verb != Verb::Capture) {
+  if (options.siteYes && options.verb != Verb::SiteRestore) {
+    error = "--yes applies to site restore";
+    return false;
+  }
+  if (!captureOption.empty() && options.verb != Verb::Capture &&
+      !(captureOption == "--name" && options.verb == Verb::SiteSave)) {
     error = captureOption + " applies to capture";
     return false;
   }

@@ -13,7 +13,8 @@ namespace tarnlux::cli {
 
 enum class Verb {
   None, Help, Version, Probe, Read, Send, Identify, Signal, BlockRead, BlockWrite, Capture, Aga8, Energy,
-  Settings, Storage, Report, Trend, Size, Events
+  Settings, Storage, Report, Trend, Size, Events,
+  SiteList, SiteSave, SiteRestore
 };
 
 enum class ReadType { Unsigned, Int, Short, Double, Text, Id };
@@ -56,6 +57,10 @@ struct Options {
   EventSiteChoice eventChoice = EventSiteChoice::ThisSite;
   std::string eventSite;
   std::string eventsCsv;
+  // site save N, site restore FILE [--yes] (the file name of site save is captureName).
+  int siteNumber = -1;
+  std::string siteFile;
+  bool siteYes = false;
   // aga8, energy, report, trend, size: every argument after the verb; the verb parses its own.
   std::vector<std::string> calcArgs;
 };

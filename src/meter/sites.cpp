@@ -233,7 +233,7 @@ std::string SiteStore::onPacket(std::string_view line) {
   const bool good = line.size() >= 9 && length >= 0 && line.size() == static_cast<std::size_t>(length) + 4 &&
                     check == static_cast<int>(sum & 0xFF) && hexPair(line, 2) == typeNumber_;
   const std::string_view payload = line.size() >= 9 ? line.substr(6, line.size() - 8) : std::string_view();
-  if (!good) return mode_ == Mode::Taking ? packet(std::string(1, kNak)) : sendCurrent();
+  if (!good) return mode_ == Mode::Taking ? packet((numbered_ ? hex2(counter_) : std::string()) + kNak) : sendCurrent();
   // The control character that decides: the last of the payload.
   const char control = payload.empty() ? '\0' : payload.back();
   if (mode_ == Mode::Sending) {
@@ -256,9 +256,9 @@ std::string SiteStore::take(std::string_view payload, char control, int counter)
   if (control == kEtx) return leave({});
   if (faults_.naks > 0) {
     --faults_.naks;
-    return packet(std::string(1, kNak));
+    return packet(counterText + kNak);
   }
-  if (numbered_ && counter < 0) return packet(std::string(1, kNak));
+  if (numbered_ && counter < 0) return packet(counterText + kNak);
   const std::string_view text = payload.substr(numbered_ ? 2 : 0);
   if (incoming_.empty()) {
     const std::size_t back = numbered_ ? 7 : 2;

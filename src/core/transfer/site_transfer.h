@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "link/meter_facts.h"  // kEtx
+
 namespace tarnlux {
 
 // Faults of the transfer itself (packet faults 20101..20108 are in link/packet.h).
@@ -22,7 +24,6 @@ inline constexpr int kSiteUnexpectedAnswer = 20116;
 
 inline constexpr char kAck = 0x06;
 inline constexpr char kNak = 0x15;
-inline constexpr char kEtx = 0x03;
 
 // Retries of one packet before the transfer stops.
 inline constexpr int kSitePacketRetries = 3;
