@@ -343,7 +343,7 @@ int readSiteCatalogue(MeterLink& link, SiteCatalogue& out, std::string& status, 
   MeterDescription meter;
   rc = parseMeterInfo(std::string_view(link.receiveArea(), received.length), meter);
   if (rc != kOk) {
-    ctx.report(kMeterDataInvalidText, rc);
+    ctx.report(kSiteMeterDataInvalidText, rc);
     return failed(rc);
   }
 
@@ -360,7 +360,7 @@ int readSiteCatalogue(MeterLink& link, SiteCatalogue& out, std::string& status, 
   if (mask == 1) {
     rc = parseSiteList(std::string_view(link.receiveArea(), received.length), meter.model, sites);
     if (rc != kOk) {
-      ctx.report(kMeterDataInvalidText, rc);
+      ctx.report(kSiteMeterDataInvalidText, rc);
       return failed(rc);
     }
   }

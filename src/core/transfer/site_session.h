@@ -21,7 +21,7 @@ namespace tarnlux {
 inline constexpr const char* kCollectingMeterInfoText = "Collecte infos du compteur, patientez....";
 inline constexpr const char* kNoSitesListedText = "Pas de sites indiques par compteur";
 inline constexpr const char* kCommunicationFailedText = "Echec de communication";
-inline constexpr const char* kMeterDataInvalidText = "Donnees compt. non valables";
+inline constexpr const char* kSiteMeterDataInvalidText = "Donnees compt. non valables";
 inline constexpr const char* kVerifyingSiteText = "Verification transf info site, patientez...";
 inline constexpr const char* kReceiveOkText = "Reception info site OK";
 inline constexpr const char* kSendOkText = "Envoi info site OK";

@@ -11,6 +11,7 @@
 #include "link/setupcom.h"
 #include "reports/mset_view.h"
 #include "reports/rep_gen.h"
+#include "transfer/sites.h"
 
 namespace tarnlux::ui {
 
@@ -58,6 +59,9 @@ void installScreens(CMainFrame& frame) {
   frame.setCommandHandler(kCmdTrendGraph, [&frame] { openTrendGraph(frame.app(), &frame); });
   frame.setCommandHandler(kCmdSystemSummary, [&frame] { openSystemSummary(frame.app(), &frame); });
   frame.setCommandHandler(kCmdGeneralSettings, [&frame] { openSettingsView(frame.app(), &frame); });
+  frame.setCommandHandler(kCmdSites, [&frame] { openSitesScreen(frame.app(), &frame); });
+  // A transfer that lost the link ends the connection as the menu's disconnect does.
+  Sites::setDisconnect([&frame] { frame.runCommand(kCmdConnect); });
   Rep_Gen::install(frame.reportGenerator());
   frame.setConnectScreen([](CMainFrame& owner) -> bool {
     connect2 screen(owner.app(), &owner);
