@@ -100,7 +100,8 @@ int parseSiteList(std::string_view listing, std::string_view model, std::vector<
       ++digits;
     }
     if (digits == 0) return fault(kSiteBadNumber);
-    if (digits == number.size() || number[digits] != ']') {
+    if (digits == number.size()) return fault(kSiteNoClosingBracket);
+    if (number[digits] != ']') {
       return fault(number[digits] >= '0' && number[digits] <= '9' ? kSiteBadNumber : kSiteNoClosingBracket);
     }
     entries.push_back(SiteEntry{std::move(trimmedName), value});
