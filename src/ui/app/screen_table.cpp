@@ -11,6 +11,8 @@
 #include "link/setupcom.h"
 #include "reports/mset_view.h"
 #include "reports/rep_gen.h"
+#include "setup/setminfo.h"
+#include "setup/setup_pf.h"
 
 namespace tarnlux::ui {
 
@@ -58,6 +60,11 @@ void installScreens(CMainFrame& frame) {
   frame.setCommandHandler(kCmdTrendGraph, [&frame] { openTrendGraph(frame.app(), &frame); });
   frame.setCommandHandler(kCmdSystemSummary, [&frame] { openSystemSummary(frame.app(), &frame); });
   frame.setCommandHandler(kCmdGeneralSettings, [&frame] { openSettingsView(frame.app(), &frame); });
+  frame.setCommandHandler(kCmdPassFailLimits, [&frame] { openLimitsScreen(frame.app(), &frame); });
+  frame.setCommandHandler(kCmdMeterInformation, [&frame] {
+    SetMInfo screen(frame.app(), &frame);
+    screen.exec();
+  });
   Rep_Gen::install(frame.reportGenerator());
   frame.setConnectScreen([](CMainFrame& owner) -> bool {
     connect2 screen(owner.app(), &owner);
