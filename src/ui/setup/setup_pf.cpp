@@ -30,6 +30,9 @@ setup_pf::setup_pf(AppState& app, MeterBlockLayout layout, QWidget* parent)
       const std::string name = std::string(pair.key) + (warning ? "_warning" : "_fail");
       const double value = limitFieldValue(pair, warning, staging_.limits);
       QLineEdit* edit = addEdit(name.c_str(), qtText(limitFieldText(pair, value)));
+      // Wide enough for a real limit with its six decimals.
+      edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000.000000")) +
+                            12);
       label->setBuddy(edit);
       grid->addWidget(label, row, column);
       grid->addWidget(edit, row, column + 1);
