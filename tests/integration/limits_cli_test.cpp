@@ -25,14 +25,7 @@ struct VerbRun {
 VerbRun cli(const MeterProcess& meter, std::vector<std::string> args) {
   args.insert(args.begin(), {"--link", "tcp:127.0.0.1:" + std::to_string(meter.tcpPort())});
   test::CliRun done = test::runCli(args);
-  VerbRun run{done.status, done.out, done.err, {}};
-  std::size_t start = 0;
-  for (std::size_t end; (end = run.out.find('\n', start)) != std::string::npos; start = end + 1) {
-    const std::string line = run.out.substr(start, end - start);
-    const std::size_t equals = line.find('=');
-    if (equals != std::string::npos) run.keys[line.substr(0, equals)] = line.substr(equals + 1);
-  }
-  return run;
+  return {done.status, done.out, done.err, test::keyValueLines(done.out)};
 }
 
 TEST(LimitsVerbs, SavedWithThePasswordAndKeptAcrossAReconnect) {
