@@ -38,6 +38,8 @@ void BlockEditScreen::finishLayout(QLayout* fields) {
     caption->setText(QStringLiteral("Etat enreg:"));
   }
   status_ = line.text;
+  // The location's character message is longer than the screen is wide.
+  status_->setWordWrap(true);
 
   auto* buttons = new QHBoxLayout;
   QPushButton* saveButton = screenButton(this, "save", "Enregistrer");
