@@ -134,6 +134,24 @@ class SetupScreensTest : public QObject {
     QVERIFY(!asked);
   }
 
+  void annulerInterruptsASaveAndKeepsTheScreenOpen() {
+    test::RecordedErrorBoxes boxes;
+    test::MeterProcess meter;
+    QVERIFY2(meter.startTcp(), meter.error().c_str());
+    AppState app;
+    QVERIFY(test::connectToTestMeter(app, meter.tcpPort()));
+    SetMInfo info(app);
+    info.show();
+    enter(info, "location", "SITE_C");
+    test::when(&info, [&info] { return info.saving(); },
+               [&info] { test::child<QPushButton>(info, "cancel")->click(); });
+    test::child<QPushButton>(info, "save")->click();
+    QCOMPARE(info.statusText(), QString("Enreg donnees interr - Impossible conf enreg"));
+    QVERIFY(info.isVisible());
+    QCOMPARE(app.block.working.info.location, std::string());
+    QVERIFY(test::child<QLineEdit>(info, "location")->isEnabled());
+  }
+
   void echofluxChannelOpensItsOwnLimits() {
     AppState app;
     app.meter.echofluxMode = true;
