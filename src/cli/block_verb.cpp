@@ -83,13 +83,6 @@ void printChannel(const MeterFacts& facts) {
   line("channel", facts.selectedChannel >= 0 ? std::to_string(facts.selectedChannel + 1) : "");
 }
 
-// The block verbs need the block: refused on a meter without one.
-bool requireBlock(const Connection& c) {
-  if (c.facts.memoryBlock && c.facts.blockChannel() >= 0) return true;
-  showCliMessage("the meter has no memory block");
-  return false;
-}
-
 void printSent(const MeterBlockState& state) {
   std::string sent = state.lastEncoded;
   if (!sent.empty() && sent.back() == '\r') sent.pop_back();
@@ -119,6 +112,27 @@ int reportInterruptedWrite(Connection& c, int channel, const MeterBlockFields& f
 }
 
 }  // namespace
+
+bool requireBlock(const Connection& c) {
+  if (c.facts.memoryBlock && c.facts.blockChannel() >= 0) return true;
+  showCliMessage("the meter has no memory block");
+  return false;
+}
+
+int blockFieldsForWrite(Connection& c, const char* verb, OperationContext& ctx) {
+  // (A corrupt block was reported by the connect; reading it again would
+  // only report it twice.)
+  const int result = isBlockFormatFault(c.outcome.blockReadResult)
+                         ? c.outcome.blockReadResult
+                         : rereadMeterBlock(c.link, c.facts.blockChannel(), c.facts, c.block, ctx);
+  if (result != kOk && !isBlockFormatFault(result)) return 1;
+  if (result != kOk) {
+    showMessage("tarnlux-cli: " + std::string(verb) +
+                ": the meter's block cannot be decoded; the fields not given are written with "
+                "their defaults");
+  }
+  return 0;
+}
 
 Connection::~Connection() {
   OperationContext closing;
@@ -316,16 +330,7 @@ int runBlockWrite(const LinkSettings& settings, const Options& options, Operatio
   // block that cannot be decoded is rebuilt from defaults; one that cannot
   // be read at all is left alone, or its fields would be lost.
   const int channel = c.facts.blockChannel();
-  // (A corrupt block was reported by the connect; reading it again would
-  // only report it twice.)
-  int result = isBlockFormatFault(c.outcome.blockReadResult)
-                   ? c.outcome.blockReadResult
-                   : rereadMeterBlock(c.link, channel, c.facts, c.block, ctx);
-  if (result != kOk && !isBlockFormatFault(result)) return 1;
-  if (result != kOk) {
-    showMessage("tarnlux-cli: block write: the meter's block cannot be decoded; the "
-                "fields not given are written with their defaults");
-  }
+  if (blockFieldsForWrite(c, "block write", ctx) != 0) return 1;
   const MeterBlockLayout layout = layoutForWrite(c.facts.echofluxMode);
   MeterBlockFields fields = c.block.state.block;
   for (const auto& [key, value] : options.assignments) {
@@ -350,7 +355,7 @@ int runBlockWrite(const LinkSettings& settings, const Options& options, Operatio
 
   if (checkPasswordForVerb(c, options, ctx) != kOk) return 1;
 
-  result = writeMeterBlockFields(c.link, channel, c.facts, c.block, fields, ctx);
+  const int result = writeMeterBlockFields(c.link, channel, c.facts, c.block, fields, ctx);
   if (result == kCancelled && !c.block.state.lastEncoded.empty()) {
     return reportInterruptedWrite(c, channel, fields, ctx);
   }
@@ -359,9 +364,8 @@ int runBlockWrite(const LinkSettings& settings, const Options& options, Operatio
   return 0;
 }
 
-int checkPasswordForVerb(Connection& c, const Options& options, OperationContext& ctx) {
-  std::string refusal;
-  const PasswordDialog dialog = [&](std::string_view meterPassword, std::string& newPassword) {
+PasswordDialog passwordDialogForVerb(const Options& options, std::string& refusal) {
+  return [&options, &refusal](std::string_view meterPassword, std::string& newPassword) {
     PasswordEntry entry;
     entry.password = options.password.value_or("");
     const PasswordCheck check = checkPasswordEntry(entry, meterPassword);
@@ -372,10 +376,18 @@ int checkPasswordForVerb(Connection& c, const Options& options, OperationContext
     newPassword.clear();
     return static_cast<int>(kOk);
   };
-  const int result = checkMeterPassword(c.link, c.facts.blockChannel(), dialog, ctx);
-  if (result != kOk && !refusal.empty()) {
-    showMessage(refusal + (options.password ? "" : " (the meter is protected: give --password)"));
-  }
+}
+
+void showPasswordRefusal(const Options& options, const std::string& refusal) {
+  if (refusal.empty()) return;
+  showMessage(refusal + (options.password ? "" : " (the meter is protected: give --password)"));
+}
+
+int checkPasswordForVerb(Connection& c, const Options& options, OperationContext& ctx) {
+  std::string refusal;
+  const int result =
+      checkMeterPassword(c.link, c.facts.blockChannel(), passwordDialogForVerb(options, refusal), ctx);
+  if (result != kOk) showPasswordRefusal(options, refusal);
   return result;
 }
 

@@ -8,6 +8,7 @@
 #include "link/connect.h"
 #include "link/link_settings.h"
 #include "link/meter_block.h"
+#include "link/password_io.h"
 
 namespace tarnlux::cli {
 
@@ -41,6 +42,21 @@ int setBlockField(MeterBlockFields& fields, MeterBlockLayout layout, const std::
 
 // Control characters and "\" as "\xHH", so a block text stays on one line.
 std::string escapedText(std::string_view text);
+
+// The verbs that use the block need it: false, said on stderr, on a meter
+// without one.
+bool requireBlock(const Connection& c);
+
+// Before a write that keeps the fields it does not change: the block fields
+// the meter holds (read again when the connect lost its read). A block that
+// cannot be decoded is rebuilt from defaults, said on stderr; one that cannot
+// be read at all gives 1, or its fields would be lost.
+int blockFieldsForWrite(Connection& c, const char* verb, OperationContext& ctx);
+
+// --password as the user's entry in the password dialog: a refused entry
+// cancels with its message in `refusal`, shown by showPasswordRefusal().
+PasswordDialog passwordDialogForVerb(const Options& options, std::string& refusal);
+void showPasswordRefusal(const Options& options, const std::string& refusal);
 
 // The meter password step with --password as the user's entry; a refusal is
 // said on stderr (unless quiet). 0 or the code.

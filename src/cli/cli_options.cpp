@@ -168,6 +168,8 @@ const char* usageLine() {
          "       settings [--channel N] |\n"
          "       storage [--channel N] [--password PW] [--enable|--disable] [--memory KB] [--clear] [--free] |\n"
          "       events [--channel N] (--this-site | --all | --site NAME) [--csv FILE] |\n"
+         "       limits write [--channel N] [--password PW] NAME.warning=V NAME.fail=V... |\n"
+         "       meter-info [--channel N] [--password PW] [FIELD=TEXT...] |\n"
          "       aga8 (--comp NAME=PERCENT,... | --setup FILE) --pressure PA --temperature K\n"
          "            --base-pressure PA --base-temperature K [--table --max-pressure PA --max-temperature K] |\n"
          "       energy --flow N --supply T --return T [--prefix P] [--volume V] [--time T]\n"
@@ -221,6 +223,21 @@ const char* helpText() {
          "                           of manufacture as 2 or 3 groups of digits (12-03-2019).\n"
          "                           Interrupted once the block was sent, it reads the block\n"
          "                           back and says whether the meter took it (status 1)\n"
+         "  limits write [--channel N] [--password PW] NAME.warning=V NAME.fail=V...\n"
+         "                           connect as identify does and save the limits as the limits\n"
+         "                           screen's Enregistrer does: NAME as block read prints it\n"
+         "                           (alc, limit.alc, ...), an empty V for the screen's empty\n"
+         "                           value, the first refused field in the screen's order with\n"
+         "                           the screen's message (status 1), the meter password (PW),\n"
+         "                           then status=STATUS (the screen's status text) and, when the\n"
+         "                           block was sent, sent=TEXT as block write prints it\n"
+         "  meter-info [--channel N] [--password PW] [FIELD=TEXT...]\n"
+         "                           connect as identify does and print the meter information\n"
+         "                           (location, spool_part_number, spool_serial_number,\n"
+         "                           manufacture_date, flowmeter_part_number,\n"
+         "                           flowmeter_serial_number) as FIELD=TEXT lines; given\n"
+         "                           FIELD=TEXT, save them as the meter information screen does\n"
+         "                           and print status= and sent= as limits write does\n"
          "  signal [--channel N] [--envelope] [--resolution haut|moyen|bas] [--nulltrack]\n"
          "                           connect as identify does, ask once for the received signal of\n"
          "                           channel N (default: the connected channel, else the first\n"
@@ -438,6 +455,28 @@ bool parseLinkOption(const std::string& text, LinkSettings& settings, std::strin
     return false;
   }
   settings = result;
+  return true;
+}
+
+// KEY=VALUE items from positional[first] on, each key once.
+static bool parseAssignments(const std::vector<std::string>& positional, std::size_t first,
+                             const std::string& verb, Options& options, std::string& error) {
+  for (std::size_t i = first; i < positional.size(); ++i) {
+    const std::string& item = positional[i];
+    const std::size_t equals = item.find('=');
+    if (equals == std::string::npos || equals == 0) {
+      error = verb + ": not KEY=VALUE: " + item;
+      return false;
+    }
+    const std::string key = item.substr(0, equals);
+    for (const auto& given : options.assignments) {
+      if (given.first == key) {
+        error = verb + ": " + key + " given twice";
+        return false;
+      }
+    }
+    options.assignments.emplace_back(key, item.substr(equals + 1));
+  }
   return true;
 }
 
@@ -735,6 +774,22 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
       error = "site needs list, save N (0 to 19) or restore FILE";
       return false;
     }
+  } else if (verb == "limits" || verb == "meter-info") {
+    const bool limits = verb == "limits";
+    if (limits && (positional.size() < 2 || positional[1] != "write")) {
+      error = "limits needs write";
+      return false;
+    }
+    const std::size_t first = limits ? 2 : 1;
+    if (limits && positional.size() == first) {
+      error = "limits write needs NAME.warning=V or NAME.fail=V";
+      return false;
+    }
+    if (!parseAssignments(positional, first, limits ? "limits write" : "meter-info", options,
+                          error)) {
+      return false;
+    }
+    options.verb = limits ? Verb::LimitsWrite : Verb::MeterInfo;
   } else if (verb == "block") {
     if (positional.size() >= 2 && positional[1] == "read") {
       if (positional.size() != 2) {
@@ -796,11 +851,13 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
   if (options.channel >= 0 && options.verb != Verb::Storage && options.verb != Verb::Events &&
       options.verb != Verb::Identify && options.verb != Verb::Signal &&
       options.verb != Verb::BlockRead && options.verb != Verb::BlockWrite &&
-      options.verb != Verb::Capture && options.verb != Verb::Settings) {
+      options.verb != Verb::Capture && options.verb != Verb::Settings &&
+      options.verb != Verb::LimitsWrite && options.verb != Verb::MeterInfo) {
     error = "--channel applies to identify, signal, block, capture, settings, storage and events";
     return false;
   }
-  if (options.password && options.verb != Verb::BlockWrite && options.verb != Verb::Storage) {
+  if (options.password && options.verb != Verb::BlockWrite && options.verb != Verb::Storage &&
+      options.verb != Verb::LimitsWrite && options.verb != Verb::MeterInfo) {
     error = "--password applies to block write and storage";
     return false;
   }

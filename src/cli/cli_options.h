@@ -14,7 +14,8 @@ namespace tarnlux::cli {
 enum class Verb {
   None, Help, Version, Probe, Read, Send, Identify, Signal, BlockRead, BlockWrite, Capture, Aga8, Energy,
   Settings, Storage, Report, Trend, Size, Events,
-  SiteList, SiteSave, SiteRestore
+  SiteList, SiteSave, SiteRestore,
+  LimitsWrite, MeterInfo
 };
 
 enum class ReadType { Unsigned, Int, Short, Double, Text, Id };
@@ -37,7 +38,7 @@ struct Options {
   int resolution = 1;                  // signal --resolution: 1 haut, 2 moyen, 3 bas
   bool nullTrack = false;              // signal --nulltrack
   std::optional<std::string> password; // block write --password
-  // block write: KEY=VALUE in command-line order, each key once.
+  // block write, limits write, meter-info: KEY=VALUE in command-line order, each key once.
   std::vector<std::pair<std::string, std::string>> assignments;
   // capture: --seconds S (the capture length) or --unlimited, --name, --host, --clock fast.
   int captureSeconds = 0;

@@ -28,6 +28,8 @@
 #include "events_verb.h"
 #include "settings_verb.h"
 #include "storage_verb.h"
+#include "limits_verb.h"
+#include "meter_info_verb.h"
 #include "report_verbs.h"
 #include "link_choice.h"
 #include "signal_verb.h"
@@ -180,6 +182,8 @@ int run(const cli::Options& options) {
       options.verb == cli::Verb::SiteRestore) {
     return cli::runSite(settings, options, ctx);
   }
+  if (options.verb == cli::Verb::LimitsWrite) return cli::runLimitsWrite(settings, options, ctx);
+  if (options.verb == cli::Verb::MeterInfo) return cli::runMeterInfo(settings, options, ctx);
 
   auto link = std::make_unique<MeterLink>();
   int result = link->openLink(settings, false, 5000, ctx);

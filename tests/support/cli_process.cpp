@@ -149,4 +149,15 @@ CliRun runCli(const std::vector<std::string>& args, const CliOptions& options) {
   return run;
 }
 
+std::map<std::string, std::string> keyValueLines(const std::string& out) {
+  std::map<std::string, std::string> keys;
+  std::size_t start = 0;
+  for (std::size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1) {
+    const std::string line = out.substr(start, end - start);
+    const std::size_t equals = line.find('=');
+    if (equals != std::string::npos) keys[line.substr(0, equals)] = line.substr(equals + 1);
+  }
+  return keys;
+}
+
 }  // namespace tarnlux::test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,5 +32,8 @@ struct CliOptions {
 // (both read as they come, so neither pipe can fill and stall the child). Its
 // standard input and working folder are the test's.
 CliRun runCli(const std::vector<std::string>& args, const CliOptions& options = {});
+
+// The KEY=VALUE lines of an output, the last one of a key winning.
+std::map<std::string, std::string> keyValueLines(const std::string& out);
 
 }  // namespace tarnlux::test

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 #include "common/profile_file.h"
@@ -200,8 +201,10 @@ LimitFieldCheck checkLimitField(const LimitFieldPair& pair, bool warning, std::s
   if (value > pair.maximum) return check;
   check.ok = true;
   check.message = nullptr;
-  check.value = value;
   check.text = limitFieldText(pair, value);
+  // The value the block will carry (six decimals), so the program grades
+  // with what the meter keeps.
+  check.value = pair.integer ? value : std::strtod(check.text.c_str(), nullptr);
   return check;
 }
 

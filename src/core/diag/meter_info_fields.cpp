@@ -88,6 +88,10 @@ MeterInfoFieldCheck checkMeterInfoField(const MeterInfoFieldRule& rule, std::str
     check.message = rule.badCharacterMessage;
     return check;
   }
+  // The location names the site: kept in upper case, as connect stores it.
+  if (rule.text == &MeterInfoTexts::location) {
+    for (char& c : check.text) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  }
   check.ok = true;
   return check;
 }

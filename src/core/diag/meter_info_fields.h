@@ -34,7 +34,7 @@ inline constexpr const char* kMeterInfoDateMessage = "Date non valide pour date 
 
 struct MeterInfoFieldCheck {
   bool ok = false;
-  std::string text;               // leading blanks removed
+  std::string text;               // leading blanks removed; the location in upper case
   const char* message = nullptr;  // when refused
 };
 // Leading blanks are removed; too long a text is refused first, then

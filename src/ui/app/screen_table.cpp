@@ -12,6 +12,8 @@
 #include "reports/mset_view.h"
 #include "reports/rep_gen.h"
 #include "transfer/sites.h"
+#include "setup/setminfo.h"
+#include "setup/setup_pf.h"
 
 namespace tarnlux::ui {
 
@@ -62,6 +64,11 @@ void installScreens(CMainFrame& frame) {
   frame.setCommandHandler(kCmdSites, [&frame] { openSitesScreen(frame.app(), &frame); });
   // A transfer that lost the link ends the connection as the menu's disconnect does.
   Sites::setDisconnect([&frame] { frame.runCommand(kCmdConnect); });
+  frame.setCommandHandler(kCmdPassFailLimits, [&frame] { openLimitsScreen(frame.app(), &frame); });
+  frame.setCommandHandler(kCmdMeterInformation, [&frame] {
+    SetMInfo screen(frame.app(), &frame);
+    screen.exec();
+  });
   Rep_Gen::install(frame.reportGenerator());
   frame.setConnectScreen([](CMainFrame& owner) -> bool {
     connect2 screen(owner.app(), &owner);

@@ -48,6 +48,8 @@ TEST(LimitFields, LeavingAnEdit) {
       EXPECT_STREQ(check.message, c.warning ? p.warningMessage : p.failMessage);
     }
   }
+  // The value kept is the one the block carries, six decimals.
+  EXPECT_EQ(checkLimitField(pair(tt, "snr"), true, "0.1234567", false).value, 0.123457);
   EXPECT_STREQ(pair(tt, "nulltrack_alc").warningMessage,
                "Valeur incorrecte pour limite avertissement ALC NullTrack ");
 }
@@ -109,7 +111,8 @@ TEST(MeterInfoFields, LengthsCharactersAndDates) {
       EXPECT_STREQ(check.message, c.message);
     }
   }
-  EXPECT_EQ(checkMeterInfoField(*findMeterInfoField("location"), "  site_b").text, "site_b");
+  // The location names the site: upper case, as connect keeps it.
+  EXPECT_EQ(checkMeterInfoField(*findMeterInfoField("location"), "  site_b").text, "SITE_B");
   EXPECT_EQ(meterInfoFieldRules().size(), 6u);
 }
 
