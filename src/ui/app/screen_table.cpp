@@ -11,6 +11,8 @@
 #include "link/setupcom.h"
 #include "reports/mset_view.h"
 #include "reports/rep_gen.h"
+#include "storage/set_stor.h"
+#include "storage/stor_disp.h"
 
 namespace tarnlux::ui {
 
@@ -58,6 +60,8 @@ void installScreens(CMainFrame& frame) {
   frame.setCommandHandler(kCmdTrendGraph, [&frame] { openTrendGraph(frame.app(), &frame); });
   frame.setCommandHandler(kCmdSystemSummary, [&frame] { openSystemSummary(frame.app(), &frame); });
   frame.setCommandHandler(kCmdGeneralSettings, [&frame] { openSettingsView(frame.app(), &frame); });
+  frame.setCommandHandler(kCmdAlarmStorage, [&frame] { openAlarmStorage(frame.app(), &frame); });
+  frame.setCommandHandler(kCmdStoredEvents, [&frame] { openStoredEvents(frame.app(), &frame); });
   Rep_Gen::install(frame.reportGenerator());
   frame.setConnectScreen([](CMainFrame& owner) -> bool {
     connect2 screen(owner.app(), &owner);

@@ -144,6 +144,20 @@ void drawBars(GraphCanvas& c, const std::string& title, const DeviationAxis& axi
 
 }  // namespace
 
+int drawPanelTable(Graph& graph, GraphCanvas& canvas, const std::vector<PanelRow>& rows,
+                   const std::vector<int>& rights, int valueColumns, int left, int top,
+                   int limitRight) {
+  const Metrics m = metricsOf(*canvas.painter);
+  drawRows(graph, canvas, rows, rights, valueColumns, left, top, limitRight, m);
+  return top + m.row * static_cast<int>(rows.size());
+}
+
+void drawDeviationBars(GraphCanvas& canvas, const std::string& title, const DeviationAxis& axis,
+                       const std::array<double, 4>& values, unsigned mask, int left, int top,
+                       int width, int height) {
+  drawBars(canvas, title, axis, values, mask, left, top, width, height, metricsOf(*canvas.painter));
+}
+
 int DiagPanelDrawer::draw(Graph& graph, GraphCanvas& canvas, const DiagPanelSource& source) {
   if (!source.hasData || source.store == nullptr || source.limits == nullptr) {
     return canvas.area.top;
