@@ -5,6 +5,8 @@
 
 #include "diag/diag_panel.h"
 
+class QPainter;
+
 namespace tarnlux::ui {
 
 class Graph;
@@ -22,6 +24,14 @@ struct DiagPanelSource {
 // Draws the diagnostic data panel (transit-time table with its deviation
 // bars, or the Echoflux table with its spectrum) at the top of the canvas
 // and keeps the bar axes from paint to paint. Returns the row under the panel.
+// Character width, text height and table row height of the painter's font.
+struct PanelMetrics {
+  int w = 8;
+  int h = 12;
+  int row = 14;
+};
+PanelMetrics panelMetrics(QPainter& painter);
+
 // One table of panel rows (label column, `valueColumns` value columns, the
 // summary and units columns) at (left, top) in the painter's current font.
 // Returns the row under the table.

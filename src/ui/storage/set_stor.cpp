@@ -36,6 +36,18 @@ QLineEdit* readOnlyField(QWidget* parent, const char* name) {
 
 }  // namespace
 
+bool storageMeterReady(const AppState& app, QWidget* owner) {
+  if (!app.connected) {
+    ErrorBox(kNotConnectedText, -1, owner);
+    return false;
+  }
+  if (app.meter.blockChannel() < 0) {
+    ErrorBox(kNoChannelText, -1, owner);
+    return false;
+  }
+  return true;
+}
+
 SET_STOR::SET_STOR(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
   setObjectName(QStringLiteral("SET_STOR"));
   setWindowTitle(QString::fromLatin1(kTitle));
@@ -117,14 +129,7 @@ OperationContext SET_STOR::context() {
 }
 
 void SET_STOR::readState() {
-  if (!app_.connected) {
-    ErrorBox(kNotConnectedText, -1, this);
-    return;
-  }
-  if (app_.meter.blockChannel() < 0) {
-    ErrorBox(kNoChannelText, -1, this);
-    return;
-  }
+  if (!storageMeterReady(app_, this)) return;
   exitRequested_ = false;
   guard_.start([this] {
     progress_.start(kCollectingText);
@@ -157,14 +162,7 @@ void SET_STOR::showState() {
 
 void SET_STOR::apply() {
   if (guard_.running() || BusyFlag::isSet()) return;
-  if (!app_.connected) {
-    ErrorBox(kNotConnectedText, -1, this);
-    return;
-  }
-  if (app_.meter.blockChannel() < 0) {
-    ErrorBox(kNoChannelText, -1, this);
-    return;
-  }
+  if (!storageMeterReady(app_, this)) return;
   AlarmStorageRequest request;
   request.enable = enable_->isChecked();
   request.memoryText = stdText(requested_->text());

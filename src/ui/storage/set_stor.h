@@ -69,4 +69,8 @@ class SET_STOR : public QDialog {
 
 void openAlarmStorage(AppState& app, QWidget* parent);
 
+// The refusals the storage screens start with: not connected, or no channel
+// selected. Shows the message and returns false.
+bool storageMeterReady(const AppState& app, QWidget* owner);
+
 }  // namespace tarnlux::ui

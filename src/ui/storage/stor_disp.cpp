@@ -34,13 +34,12 @@
 #include "graph/diag_panel_draw.h"
 #include "graph/graph.h"
 #include "graph/graph_colours.h"
+#include "storage/set_stor.h"
 
 namespace tarnlux::ui {
 
 namespace {
 
-constexpr const char* kNotConnectedText = "Non connecte au compteur";
-constexpr const char* kNoChannelText = "Pas de canal selectionne";
 constexpr const char* kNoNameText = "Site specifique selectionne mais aucun nom de site entre";
 constexpr const char* kNameTooLongText = "Nom du site trop long, 16 caracteres maximum";
 constexpr const char* kNameBadText =
@@ -53,21 +52,6 @@ constexpr const char* kNoMemoryText =
 constexpr const char* kBadDataText = "Donnees compt. non valables";
 
 QColor qColour(RgbColour c) { return QColor(c.red, c.green, c.blue); }
-
-struct PageMetrics {
-  int w = 8;
-  int h = 12;
-  int row = 14;
-};
-
-PageMetrics metricsOf(QPainter& p) {
-  const QFontMetrics fm(p.font(), p.device());
-  PageMetrics m;
-  m.w = std::max(1, fm.horizontalAdvance(QLatin1Char('0')));
-  m.h = std::max(1, fm.height());
-  m.row = m.h + std::max(3, m.h / 3);
-  return m;
-}
 
 }  // namespace
 
@@ -201,14 +185,7 @@ void StorDisp::siteNameLeft() {
 void StorDisp::retrieve() {
   if (guard_.running()) return;
   siteNameLeft();
-  if (!app_.connected) {
-    ErrorBox(kNotConnectedText, -1, this);
-    return;
-  }
-  if (app_.meter.blockChannel() < 0) {
-    ErrorBox(kNoChannelText, -1, this);
-    return;
-  }
+  if (!storageMeterReady(app_, this)) return;
   if (!app_.meter.alarmStorage) {
     ErrorBox(kEventsNotSupportedText, -1, this);
     return;
@@ -313,7 +290,7 @@ int StorDisp::drawPage(GraphCanvas& c) {
   if (records_.empty()) return c.area.top;
   QPainter& p = *c.painter;
   p.setFont(c.courier(10));
-  const PageMetrics m = metricsOf(p);
+  const PanelMetrics m = panelMetrics(p);
   const QColor ink = qColour(kGraphInk);
   p.setPen(c.pen(ink));
   const int left = c.area.left + m.w;
