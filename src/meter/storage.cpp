@@ -180,7 +180,14 @@ std::string eventListing(const std::vector<std::string>& records, bool malformed
     char prefix[8];
     std::snprintf(prefix, sizeof prefix, "%03d ", ++number % 1000);
     std::string_view text = record;
-    if (malformed) text = text.substr(0, text.rfind(','));
+    if (malformed) {
+      text = text.substr(0, text.rfind(','));
+      // The Echoflux form may end without its temperature: lose the warning bits too.
+      const std::size_t comma = record.find(',');
+      const bool echoflux = comma != std::string::npos &&
+                            (std::strtoul(record.c_str() + comma + 1, nullptr, 10) & 0x40u) != 0;
+      if (echoflux) text = text.substr(0, text.rfind(','));
+    }
     out += prefix;
     out += text;
     out += "\r\n";

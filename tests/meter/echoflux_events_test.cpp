@@ -44,6 +44,10 @@ TEST(MeterEchofluxEvents, ReadingsOutsideTheLimitsMakeARecord) {
   slow.velocity = 0.0001;
   EXPECT_EQ(echofluxEventRecord(slow, 0, limits, "ECHO", "01.02.25", "10.20.30", true),
             "ECHO,225,01.02.25 10.20.30,0,600,800,0,40.00,1.0,30,120,0.000,2048,0,68.5");
+
+  // The malformed-record fault leaves out the temperature and the warning bits.
+  EXPECT_EQ(eventListing({"ECHO,225,01.02.25 10.20.30,0,600,800,0,40.00,1.0,30,120,0.000,2048,0,68.5"}, true),
+            "001 ECHO,225,01.02.25 10.20.30,0,600,800,0,40.00,1.0,30,120,0.000,2048\r\n");
 }
 
 }  // namespace
