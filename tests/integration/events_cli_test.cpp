@@ -111,7 +111,9 @@ TEST(EventsVerb, EchofluxAndNullTrackForms) {
     EXPECT_TRUE(first.find("warning") != std::string::npos || first.find("fail") != std::string::npos)
         << first;
     // The Echoflux channel's events are all in the Echoflux form.
-    if (std::string(c.profile) == "echoflux") EXPECT_EQ(heading.find("path1."), std::string::npos);
+    if (std::string(c.profile) == "echoflux") {
+      EXPECT_EQ(heading.find("path1."), std::string::npos);
+    }
   }
 }
 
