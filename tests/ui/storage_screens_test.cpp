@@ -123,14 +123,24 @@ class StorageScreensTest : public QObject {
       QFile::copy(pdf, QString::fromLocal8Bit(shots) + QStringLiteral("/stordisp.pdf"));
     }
 
-    // Another site's name finds nothing.
-    test::child<QRadioButton>(screen, "namedSite")->click();
-    test::child<QLineEdit>(screen, "siteName")->setText(QStringLiteral("other"));
+    // Clear Memory lists the events once more, empties the meter's memory and
+    // is unticked; the next retrieval finds nothing.
+    auto* clear = test::child<QCheckBox>(screen, "clearMemory");
+    clear->setChecked(true);
+    screen.retrieve();
+    QVERIFY(!screen.records().empty());
+    QVERIFY(!clear->isChecked());
     screen.retrieve();
     QVERIFY(screen.records().empty());
     QCOMPARE(screen.findChild<QLabel*>(QStringLiteral("status"))->text(),
              QStringLiteral("Aucun message evenement memorise pour ce(s) site(s)"));
     QVERIFY(!test::child<QPushButton>(screen, "print")->isEnabled());
+
+    // A name with a character the meter cannot compare is refused.
+    test::child<QRadioButton>(screen, "namedSite")->click();
+    test::child<QLineEdit>(screen, "siteName")->setText(QStringLiteral("PUMP-7"));
+    screen.retrieve();
+    QVERIFY(boxes_->texts.last().startsWith(QStringLiteral("Nom du site invalide")));
   }
 };
 
