@@ -75,11 +75,51 @@ const std::vector<Figure>& transitFigures() {
 
 const char* gradeWord(int grade) { return grade == 2 ? "fail" : grade == 1 ? "warning" : "ok"; }
 
+// An Echoflux figure: its column name, the bits that grade it (0: not graded)
+// and its text.
+struct EchofluxFigure {
+  const char* name;
+  unsigned bits;
+  std::function<std::string(const StoredEvent&)> text;
+};
+
+const std::vector<EchofluxFigure>& echofluxFigures() {
+  static const std::vector<EchofluxFigure> figures{
+      {"path", 0, [](const StoredEvent& e) { return std::to_string(e.echofluxFigures.path + 1); }},
+      {"status", 0,
+       [](const StoredEvent& e) {
+         return statusText(e.paths[static_cast<std::size_t>(e.echofluxFigures.path)].statusWord);
+       }},
+      {"signal", 0x1, [](const StoredEvent& e) { return std::to_string(e.echofluxFigures.signalStrength); }},
+      {"doppler", 0xE,
+       [](const StoredEvent& e) { return std::to_string(e.echofluxFigures.dopplerFrequency); }},
+      {"flow_range", 0,
+       [](const StoredEvent& e) { return std::string(e.echofluxFigures.highFlowRange ? "high" : "low"); }},
+      {"deviation", 0xF0, [](const StoredEvent& e) { return real(e.echofluxFigures.deviation, 2); }},
+      {"fluid", 0,
+       [](const StoredEvent& e) {
+         return std::string(e.echofluxFigures.fluidType == 1.0 ? "liquid" : "slurry");
+       }},
+      {"noise", 0x300, [](const StoredEvent& e) { return std::to_string(e.echofluxFigures.noiseLevel); }},
+      {"fft_peak", 0x400, [](const StoredEvent& e) { return std::to_string(e.echofluxFigures.fftPeak); }},
+      {"flow_velocity", 0x800,
+       [](const StoredEvent& e) {
+         const auto& path = e.paths[static_cast<std::size_t>(e.echofluxFigures.path)];
+         return path.measuring() ? real(e.echofluxFigures.flowVelocity, 3) : std::string();
+       }},
+  };
+  return figures;
+}
+
 }  // namespace
 
 std::string eventsCsv(const std::vector<StoredEvent>& events, const char* lineEnd) {
   unsigned paths = 0;
+  bool echoflux = false;
   for (const StoredEvent& e : events) {
+    // Echoflux events have their own columns, after the transit-time ones.
+    echoflux = echoflux || e.echoflux();
+    if (e.echoflux()) continue;
     for (int p = 0; p < 4; ++p) {
       if (e.paths[static_cast<std::size_t>(p)].present) paths |= 1u << p;
     }
@@ -92,6 +132,12 @@ std::string eventsCsv(const std::vector<StoredEvent>& events, const char* lineEn
       if (f.bit != 0) out += ",path" + std::to_string(p + 1) + "." + f.name + ".grade";
     }
   }
+  if (echoflux) {
+    for (const EchofluxFigure& f : echofluxFigures()) {
+      out += std::string(",echoflux.") + f.name;
+      if (f.bits != 0) out += std::string(",echoflux.") + f.name + ".grade";
+    }
+  }
   out += lineEnd;
   int number = 0;
   for (const StoredEvent& e : events) {
@@ -100,12 +146,23 @@ std::string eventsCsv(const std::vector<StoredEvent>& events, const char* lineEn
     for (int p = 0; p < 4; ++p) {
       if ((paths >> p & 1u) == 0) continue;
       const StoredEventPath& path = e.paths[static_cast<std::size_t>(p)];
+      const bool shown = path.present && !e.echoflux();
       for (const Figure& f : transitFigures()) {
         out += ",";
-        if (path.present) out += f.text(path);
+        if (shown) out += f.text(path);
         if (f.bit == 0) continue;
         out += ",";
-        if (path.present) out += gradeWord(eventGrade(path.failBits, path.warningBits, f.bit));
+        if (shown) out += gradeWord(eventGrade(path.failBits, path.warningBits, f.bit));
+      }
+    }
+    if (echoflux) {
+      const StoredEventPath& path = e.paths[static_cast<std::size_t>(e.echofluxFigures.path)];
+      for (const EchofluxFigure& f : echofluxFigures()) {
+        out += ",";
+        if (e.echoflux()) out += f.text(e);
+        if (f.bits == 0) continue;
+        out += ",";
+        if (e.echoflux()) out += gradeWord(eventGrade(path.failBits, path.warningBits, f.bits));
       }
     }
     out += lineEnd;

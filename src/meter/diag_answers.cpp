@@ -355,6 +355,23 @@ std::vector<std::string> echofluxLines(Meter& meter, int channel) {
     if (b > 0) spectrum += ',';
     spectrum += std::to_string(std::lround(std::clamp(height, 0.0, 100.0)));
   }
+  EchofluxReading reading;
+  reading.statusWord = static_cast<std::uint32_t>(cv.number("abar", channel, 0));
+  reading.signal = signal;
+  reading.doppler = doppler;
+  reading.noise = noise;
+  reading.fftPeak = peak;
+  reading.deviation = deviation;
+  reading.velocity = velocity;
+  const double temperatureC =
+      drift.value(DriftQuantity::Process, 100 + channel, k, {20.3, 0.4, 20.3, 20.3});
+  reading.temperature = showsMetric(meter) ? temperatureC : temperatureC * 1.8 + 32.0;
+  std::tm local{};
+  const std::time_t now = meter.now();
+  localtime_r(&now, &local);
+  meter.recordEchofluxEvent(channel, reading,
+                            twoDigits(local.tm_mon + 1, local.tm_mday, local.tm_year % 100),
+                            twoDigits(local.tm_hour, local.tm_min, local.tm_sec));
   return {line, spectrum, figureLine(meter, channel, meter.profile().memoryBlock, "0")};
 }
 

@@ -190,6 +190,9 @@ int Meter::storageIndex(int path) const {
 }
 
 void Meter::recordEvent(int path, const std::string& fieldLine) {
+  // A channel in the Echoflux mode keeps the Echoflux layout in its block and
+  // stores its events in the Echoflux form (recordEchofluxEvent).
+  if (isEchofluxChannel(*this, path)) return;
   const int index = storageIndex(path);
   if (index < 0 || index >= kIndexCount) return;
   StorageState& state = storage_[static_cast<std::size_t>(index)];
@@ -202,7 +205,8 @@ void Meter::recordEvent(int path, const std::string& fieldLine) {
   while (!site.empty() && site.back() == ' ') site.pop_back();
   if (site.empty()) site = "SITE";
   const std::string record =
-      transitEventRecord(fieldLine, path, limits, site, profile_.gas(), showsMetric(*this));
+      transitEventRecord(fieldLine, path, limits, site, profile_.gas(), showsMetric(*this),
+                         nullTrackIndex(*this, path) >= 0);
   // A full memory keeps what it has.
   if (record.empty() || state.usedBytes + record.size() > state.allocatedBytes) return;
   state.events.push_back(record);

@@ -56,6 +56,10 @@ class Meter {
   // field line) cross the limits of the block its storage index holds, and
   // storage there is enabled with room left.
   void recordEvent(int path, const std::string& fieldLine);
+  // The same for a channel in the Echoflux mode, graded against the Echoflux
+  // limits of its block and stored in the Echoflux form.
+  void recordEchofluxEvent(int channel, const EchofluxReading& reading, const std::string& date,
+                           const std::string& time);
   // The events stored at `index`, oldest first.
   const std::vector<std::string>& storedEvents(int index) const;
 

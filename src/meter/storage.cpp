@@ -107,11 +107,16 @@ bool parseBlockLimits(std::string_view block, BlockLimits& out) {
     v[i] = number(f[static_cast<std::size_t>(i + 1)]);
   }
   out = {v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11]};
+  // The NullTrack gain pair follows, in blocks that carry it.
+  if (f.size() >= 15 && !f[13].empty() && !f[14].empty()) {
+    out.nullTrackAlcWarning = number(f[13]);
+    out.nullTrackAlcFail = number(f[14]);
+  }
   return true;
 }
 
 std::string transitEventRecord(std::string_view fieldLine, int path, const BlockLimits& limits,
-                               const std::string& site, bool gas, bool metric) {
+                               const std::string& site, bool gas, bool metric, bool nullTrack) {
   const std::vector<std::string_view> f = splitFields(fieldLine);
   if (f.size() < 36 || path < 0 || path > 3) return {};
   unsigned warning = 0;
@@ -144,9 +149,16 @@ std::string transitEventRecord(std::string_view fieldLine, int path, const Block
     low(number(f[33]), limits.acceptedWarning, limits.acceptedFail, 0x40);
     high(number(f[17]), limits.envelopeWarning, limits.envelopeFail, 0x80);
   }
+  // NullTrack figures: fields 28 and 29 (empty while NullTrack is not active).
+  const std::string nullTrackAlc = f[28].empty() ? "0" : std::string(f[28]);
+  const std::string nullTrackDelta = f[29].empty() ? "0" : std::string(f[29]);
+  if (nullTrack && !f[28].empty()) {
+    low(number(f[28]), limits.nullTrackAlcWarning, limits.nullTrackAlcFail, 0x100);
+  }
   if (warning == 0 && fail == 0) return {};
 
-  const unsigned flags = (1u << path) | (gas ? 0x10u : 0u) | (metric ? 0x20u : 0u) | 0x80u;
+  const unsigned flags = (1u << path) | (gas ? 0x10u : 0u) | (metric ? 0x20u : 0u) | 0x80u |
+                         (nullTrack ? 0x100u << path : 0u);
   std::string r = site + "," + std::to_string(flags) + "," + std::string(f[0]) + " " +
                   std::string(f[1]) + "," + std::to_string(~word & 0x3FFu) + "," +
                   std::string(f[11]) + "," + std::string(f[12]) + ",";
@@ -154,6 +166,7 @@ std::string transitEventRecord(std::string_view fieldLine, int path, const Block
     for (std::size_t i : {15u, 16u, 31u, 14u, 33u, 17u}) r += std::string(f[i]) + ",";
     r += std::string(f[static_cast<std::size_t>(2 + path)]) + "," + std::string(f[7]) + ",";
   }
+  if (nullTrack) r += nullTrackAlc + "," + nullTrackDelta + ",";
   const std::string temperature = f[35].empty() ? "0" : std::string(f[35]);
   r += std::to_string(fail) + "," + std::to_string(warning) + "," + temperature + "," +
        std::string(f[34]);
@@ -167,7 +180,14 @@ std::string eventListing(const std::vector<std::string>& records, bool malformed
     char prefix[8];
     std::snprintf(prefix, sizeof prefix, "%03d ", ++number % 1000);
     std::string_view text = record;
-    if (malformed) text = text.substr(0, text.rfind(','));
+    if (malformed) {
+      text = text.substr(0, text.rfind(','));
+      // The Echoflux form may end without its temperature: lose the warning bits too.
+      const std::size_t comma = record.find(',');
+      const bool echoflux = comma != std::string::npos &&
+                            (std::strtoul(record.c_str() + comma + 1, nullptr, 10) & 0x40u) != 0;
+      if (echoflux) text = text.substr(0, text.rfind(','));
+    }
     out += prefix;
     out += text;
     out += "\r\n";

@@ -28,6 +28,7 @@ struct BlockLimits {
   double alcWarning = 0, alcFail = 0, snrWarning = 0, snrFail = 0;
   double correlationWarning = 0, correlationFail = 0, adcWarning = 0, adcFail = 0;
   double acceptedWarning = 0, acceptedFail = 0, envelopeWarning = 0, envelopeFail = 0;
+  double nullTrackAlcWarning = 0, nullTrackAlcFail = 0;
 };
 // From the block text "G,alcW,alcF,snrW,snrF,..." (head first, as meters
 // with alarm storage hold it). False when the block holds no limits.
@@ -35,9 +36,35 @@ bool parseBlockLimits(std::string_view block, BlockLimits& out);
 
 // One path's readings from the extended diagnostic answer's field line,
 // graded against `limits`: the stored-event record when a reading crossed a
-// limit, else an empty text. `site` names the site, `path` is 0..3.
+// limit, else an empty text. `site` names the site, `path` is 0..3. A path
+// with `nullTrack` also carries its NullTrack gain and time difference.
 std::string transitEventRecord(std::string_view fieldLine, int path, const BlockLimits& limits,
-                               const std::string& site, bool gas, bool metric);
+                               const std::string& site, bool gas, bool metric,
+                               bool nullTrack = false);
+
+// The Echoflux limits of the block (its Echoflux layout, after the head), in
+// the block's order: warning then fail of each.
+struct EchofluxBlockLimits {
+  double signal[2]{}, lowDoppler[2]{}, lowRangeHigh[2]{}, highRangeHigh[2]{};
+  double liquidLow[2]{}, liquidHigh[2]{}, slurryLow[2]{}, slurryHigh[2]{};
+  double noiseLow[2]{}, noiseHigh[2]{}, fftPeak[2]{}, velocity[2]{};
+};
+bool parseEchofluxBlockLimits(std::string_view block, EchofluxBlockLimits& out);
+
+// What an Echoflux channel measured at one diagnostic query.
+struct EchofluxReading {
+  std::uint32_t statusWord = 0;
+  int signal = 0, doppler = 0, noise = 0, fftPeak = 0;
+  bool highRange = false;
+  double deviation = 0, fluidType = 1.0;
+  double velocity = 0;  // in the meter's velocity unit
+  double temperature = 0;
+};
+// The Echoflux-form record of a channel whose reading crossed a limit, else
+// an empty text. Velocity limits are in feet per second.
+std::string echofluxEventRecord(const EchofluxReading& reading, int path,
+                                const EchofluxBlockLimits& limits, const std::string& site,
+                                const std::string& date, const std::string& time, bool metric);
 
 // The listing of a stored-events request: one line per event, "NNN " and the
 // record, each ended by "\r\n". `malformed` leaves each record's last field out.

@@ -75,6 +75,48 @@ TEST(EventsVerb, RecordedEventsAreRetrievedAsCsv) {
   EXPECT_EQ(cli(meter, dir.path(), {"events", "--site", "PUMP-7"}).status, 2);
 }
 
+// An Echoflux channel stores its events in the Echoflux form; a path with
+// NullTrack carries its NullTrack figures.
+TEST(EventsVerb, EchofluxAndNullTrackForms) {
+  struct Case {
+    const char* profile;
+    std::vector<std::string> password;
+    const char* column;  // a heading that must be there
+  };
+  const Case cases[] = {{"echoflux", {}, ",echoflux.signal,echoflux.signal.grade,"},
+                        {"gas4", {"--password", "GAS4PASS"}, ",path1.nulltrack_alc,"}};
+  for (const Case& c : cases) {
+    MeterProcess meter;
+    ASSERT_TRUE(meter.startTcp({"--profile", c.profile})) << meter.error();
+    test::TempDir dir;
+    std::vector<std::string> write = {"block", "write"};
+    write.insert(write.end(), c.password.begin(), c.password.end());
+    write.push_back("location=A1");
+    ASSERT_EQ(cli(meter, dir.path(), write).status, 0) << c.profile;
+    std::vector<std::string> enable = {"storage"};
+    enable.insert(enable.end(), c.password.begin(), c.password.end());
+    enable.insert(enable.end(), {"--enable", "--memory", "64"});
+    ASSERT_EQ(cli(meter, dir.path(), enable).status, 0) << c.profile;
+    const test::CliRun capture = cli(meter, dir.path(), {"capture", "--seconds", "120", "--clock", "fast"});
+    ASSERT_EQ(capture.status, 0) << capture.err;
+
+    const test::CliRun run = cli(meter, dir.path(), {"events", "--all"});
+    ASSERT_EQ(run.status, 0) << c.profile << ": " << run.err;
+    std::istringstream lines(run.out);
+    std::string heading;
+    std::getline(lines, heading);
+    EXPECT_NE(heading.find(c.column), std::string::npos) << heading;
+    std::string first;
+    ASSERT_TRUE(std::getline(lines, first)) << c.profile << ": no event recorded";
+    EXPECT_TRUE(first.find("warning") != std::string::npos || first.find("fail") != std::string::npos)
+        << first;
+    // The Echoflux channel's events are all in the Echoflux form.
+    if (std::string(c.profile) == "echoflux") {
+      EXPECT_EQ(heading.find("path1."), std::string::npos);
+    }
+  }
+}
+
 TEST(EventsVerb, MalformedRecordIsNamedWithItsCode) {
   MeterProcess meter;
   ASSERT_TRUE(meter.startTcp({"--fault", "event-bad-record"})) << meter.error();

@@ -142,18 +142,25 @@ class MainFrameTest : public QObject {
   void commandsWithoutScreenAreGreyedAndHarmless() {
     QVERIFY(frame_->commandAction(kCmdCommunications)->isEnabled());
     QVERIFY(frame_->commandAction(kCmdAbout)->isEnabled());
-    QVERIFY(!frame_->commandAction(kCmdStoredEvents)->isEnabled());
     // Without a connect screen the command has nothing to do, and nothing happens.
     frame_->setConnectScreen({});
     QVERIFY(!frame_->commandAction(kCmdConnect)->isEnabled());
-    frame_->runCommand(kCmdStoredEvents);
     frame_->runCommand(kCmdConnect);
     QVERIFY(!app_->connected);
 
+    // A menu command whose screen is not installed (yet).
+    int unset = 0;
+    for (int id : {kCmdTerminal, kCmdLoadOperatingSystem, kCmdSites, kCmdPrintSetup}) {
+      QAction* action = frame_->commandAction(id);
+      if (unset == 0 && action != nullptr && !action->isEnabled()) unset = id;
+    }
+    if (unset == 0) QSKIP("every menu command has its screen");
+    frame_->runCommand(unset);
+    QVERIFY(!app_->connected);
     bool ran = false;
-    frame_->setCommandHandler(kCmdStoredEvents, [&] { ran = true; });
-    QVERIFY(frame_->commandAction(kCmdStoredEvents)->isEnabled());
-    frame_->commandAction(kCmdStoredEvents)->trigger();
+    frame_->setCommandHandler(unset, [&] { ran = true; });
+    QVERIFY(frame_->commandAction(unset)->isEnabled());
+    frame_->commandAction(unset)->trigger();
     QVERIFY(ran);
   }
 

@@ -14,6 +14,8 @@
 #include "transfer/sites.h"
 #include "setup/setminfo.h"
 #include "setup/setup_pf.h"
+#include "storage/set_stor.h"
+#include "storage/stor_disp.h"
 
 namespace tarnlux::ui {
 
@@ -69,6 +71,8 @@ void installScreens(CMainFrame& frame) {
     SetMInfo screen(frame.app(), &frame);
     screen.exec();
   });
+  frame.setCommandHandler(kCmdAlarmStorage, [&frame] { openAlarmStorage(frame.app(), &frame); });
+  frame.setCommandHandler(kCmdStoredEvents, [&frame] { openStoredEvents(frame.app(), &frame); });
   Rep_Gen::install(frame.reportGenerator());
   frame.setConnectScreen([](CMainFrame& owner) -> bool {
     connect2 screen(owner.app(), &owner);

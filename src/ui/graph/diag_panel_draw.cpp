@@ -17,20 +17,9 @@ namespace {
 
 QColor qColour(RgbColour c) { return QColor(c.red, c.green, c.blue); }
 
-struct Metrics {
-  int w = 8;  // character width
-  int h = 12;
-  int row = 14;
-};
+using Metrics = PanelMetrics;
 
-Metrics metricsOf(QPainter& p) {
-  const QFontMetrics fm(p.font(), p.device());
-  Metrics m;
-  m.w = std::max(1, fm.horizontalAdvance(QLatin1Char('0')));
-  m.h = std::max(1, fm.height());
-  m.row = m.h + std::max(3, m.h / 3);
-  return m;
-}
+Metrics metricsOf(QPainter& p) { return panelMetrics(p); }
 
 void textAt(QPainter& p, int x, int centreY, int height, const std::string& text) {
   const QString shown = qtText(text);
@@ -143,6 +132,29 @@ void drawBars(GraphCanvas& c, const std::string& title, const DeviationAxis& axi
 }
 
 }  // namespace
+
+PanelMetrics panelMetrics(QPainter& p) {
+  const QFontMetrics fm(p.font(), p.device());
+  PanelMetrics m;
+  m.w = std::max(1, fm.horizontalAdvance(QLatin1Char('0')));
+  m.h = std::max(1, fm.height());
+  m.row = m.h + std::max(3, m.h / 3);
+  return m;
+}
+
+int drawPanelTable(Graph& graph, GraphCanvas& canvas, const std::vector<PanelRow>& rows,
+                   const std::vector<int>& rights, int valueColumns, int left, int top,
+                   int limitRight) {
+  const Metrics m = metricsOf(*canvas.painter);
+  drawRows(graph, canvas, rows, rights, valueColumns, left, top, limitRight, m);
+  return top + m.row * static_cast<int>(rows.size());
+}
+
+void drawDeviationBars(GraphCanvas& canvas, const std::string& title, const DeviationAxis& axis,
+                       const std::array<double, 4>& values, unsigned mask, int left, int top,
+                       int width, int height) {
+  drawBars(canvas, title, axis, values, mask, left, top, width, height, metricsOf(*canvas.painter));
+}
 
 int DiagPanelDrawer::draw(Graph& graph, GraphCanvas& canvas, const DiagPanelSource& source) {
   if (!source.hasData || source.store == nullptr || source.limits == nullptr) {
