@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -278,6 +279,9 @@ std::string cellName(const Cell& cell) {
   return std::string(opName(cell.op)) + "_" + fault;
 }
 
+// Test lists name the cell rather than dump its bytes.
+void PrintTo(const Cell& cell, std::ostream* out) { *out << cellName(cell); }
+
 class FaultMatrix : public ::testing::TestWithParam<Cell> {};
 
 TEST_P(FaultMatrix, EndsWithItsResultInTimeAndLeavesTheBlockAlone) {
@@ -468,6 +472,8 @@ struct CaptureCell {
   const char* message;  // on its error output; "" when none is expected
   LogLeft log;
 };
+
+void PrintTo(const CaptureCell& cell, std::ostream* out) { *out << (*cell.fault != '\0' ? cell.fault : "none"); }
 
 class CaptureUnderFault : public ::testing::TestWithParam<CaptureCell> {};
 

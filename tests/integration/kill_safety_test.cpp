@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <random>
 #include <string>
@@ -101,7 +102,7 @@ TEST(KillSafety, KilledCaptureLeavesWholeHeaderAndRows) {
   }
 
   std::mt19937 random = seededRandom();
-  int withRows = 0;
+  int withRows = 0, beforeLog = 0, emptyLog = 0;
   for (int loop = 0; loop < killLoops(); ++loop) {
     TempDir dir;
     test::CliOptions options;
@@ -112,12 +113,17 @@ TEST(KillSafety, KilledCaptureLeavesWholeHeaderAndRows) {
     const std::string log = test::readWholeFile(dir.file("LOG.CSV"));
     // Killed before the log was opened, or between its creation and the header
     // write: nothing of it was written, so nothing is half-written.
-    if (log.empty()) continue;
+    if (log.empty()) {
+      ++(std::filesystem::exists(dir.file("LOG.CSV")) ? emptyLog : beforeLog);
+      continue;
+    }
     const std::string fault = logFault(log, header);
     ASSERT_EQ(fault, "") << "killed after " << options.interruptAfterMs << " ms";
     withRows += crLfLines(log).size() > header.size() ? 1 : 0;
   }
-  std::printf("kills that cut a capture with rows: %d of %d\n", withRows, killLoops());
+  std::printf("kills before the log was made: %d, between its creation and header: %d, "
+              "with rows written: %d, of %d\n",
+              beforeLog, emptyLog, withRows, killLoops());
 }
 
 // Kills a child rewriting `path` over and over, `write(true)` the new text
