@@ -107,7 +107,7 @@ TEST(KillSafety, KilledCaptureLeavesWholeHeaderAndRows) {
     TempDir dir;
     test::CliOptions options;
     options.interruptSignal = SIGKILL;
-    options.interruptAfterMs = std::uniform_int_distribution<int>(0, 1500)(random);
+    options.interruptAfterMs = std::uniform_int_distribution<int>(0, 3000)(random);
     const test::CliRun run = capture(dir, "3600", options);
     ASSERT_EQ(run.status, -1) << "killed after " << options.interruptAfterMs << " ms";
     const std::string log = test::readWholeFile(dir.file("LOG.CSV"));
