@@ -43,7 +43,23 @@ QUERIES = [
     ("aga8_listing", b"\x00", "cv 0 temp_grid", True),
     ("aga8_listing", b"\x01", "cv 0 pres_grid", True),
     ("aga8_listing", b"\x02", "cv 0 dens_grid", True),
+    ("password", b"\x00", "cv 0 pw", True),
+    ("password", b"\x03", "cv 4 pw", True),
 ]
+
+
+def block_check(text):
+    """The command block's check value: the first character's code, then shift
+    left by one (8 bits kept) and exclusive-or each following character."""
+    value = ord(text[0])
+    for c in text[1:]:
+        value = ((value << 1) & 0xFF) ^ ord(c)
+    return "%02X" % value
+
+
+def command_text(channel, sequence, code, arg):
+    fields = "%s,%X,%s," % (sequence, code, arg)
+    return "cv %d qmcmd[0] %s%s,%s\x04" % (channel, fields, block_check(fields), sequence)
 
 
 def free_port():
@@ -58,6 +74,29 @@ def save(target, data):
     name = hashlib.sha1(data).hexdigest()[:16]
     with open(os.path.join(folder, name), "wb") as f:
         f.write(data)
+
+
+def cli(cli_bin, folder, *args):
+    return subprocess.run([cli_bin, "--dir", folder] + list(args), capture_output=True, timeout=120)
+
+
+def storage_and_events(cli_bin, folder):
+    """Storage answers, and stored-event records the meter kept while a fast
+    capture crossed the limits written into its block."""
+    cli(cli_bin, folder, "block", "write", "location=A1")
+    cli(cli_bin, folder, "storage", "--enable", "--memory", "64")
+    for sequence, code in (("S", 0x20), ("T", 0x20 | 0x01)):
+        run = cli(cli_bin, folder, "--quiet-ms", "300", "send", command_text(0, sequence, code, ""))
+        at = run.stdout.find(b"|")
+        if at >= 0:
+            save("alarm_storage", bytes([code & 0x0F]) + run.stdout[at:])
+    cli(cli_bin, folder, "capture", "--seconds", "120", "--clock", "fast")
+    run = cli(cli_bin, folder, "--quiet-ms", "500", "send", command_text(0, "U", 0x10, ""))
+    kept = 0
+    for line in run.stdout.split(b"\r\n"):
+        if len(line) > 4 and line[:3].isdigit() and line[3:4] == b" " and kept < 6:
+            save("stored_events", b"\x00" + line[4:])
+            kept += 1
 
 
 def main():
@@ -87,6 +126,8 @@ def main():
                         if at >= 0:
                             out = out[at + len(echo):]
                     save(target, choice + out)
+                if profile == "liquid1":
+                    storage_and_events(cli_bin, folder)
         finally:
             meter.terminate()
             meter.wait()

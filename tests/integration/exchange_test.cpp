@@ -14,6 +14,7 @@
 #include "link/transport.h"
 #include "link/typed_read.h"
 #include "meter_process.h"
+#include "stepping_clock.h"
 #include "test_context.h"
 
 namespace tarnlux {
@@ -126,14 +127,24 @@ TEST_P(ExchangeWithMeter, MenuScreenIsLeftAndTheSecondProbeSucceeds) {
 
 TEST_P(ExchangeWithMeter, NeverQuietMeterMakesThePurgeFail) {
   connect({"--fault", "continuous"});
-  // Real time: the meter's lines come 20 ms apart, so a 50 ms quiet never comes.
-  EXPECT_EQ(purgeInput(*link, 1000, 50, rc.ctx), kTimeout);
+  // The meter's lines come 20 ms apart. Time counts the purge's passes (each
+  // waits at most 10 ms), so the quiet of 100 passes never comes unless the
+  // meter stalls for a second, which a loaded machine does not make it do.
+  test::SteppingClock passes(1);
+  rc.ctx.clock = &passes;
+  EXPECT_EQ(purgeInput(*link, 400, 100, rc.ctx), kTimeout);
   EXPECT_EQ(rc.errors, std::vector<std::string>{"Impossible de purger le tampon - Donnees continues recues"});
 }
 
 TEST_P(ExchangeWithMeter, SilentMeterTimesOutWithNoAnswer) {
   connect({"--fault", "silent"});
-  accelerate(100.0);
+  // The command goes out at real speed (a serial line paces it in real time
+  // against its send time-out), then the 50 s answer wait passes quickly.
+  test::LateFastClock late(2500, 100.0);
+  if (GetParam() == Over::Pty)
+    rc.ctx.clock = &late;
+  else
+    accelerate(100.0);
   std::uint32_t status = 0;
   EXPECT_EQ(readUnsigned(*link, "abar", "unsigned", 0, status, false, rc.ctx), kTimeout);
   EXPECT_EQ(rc.errors, std::vector<std::string>{"Pas de reponse du compteur"});

@@ -15,8 +15,6 @@ namespace tarnlux {
 
 namespace {
 
-constexpr char kEtxChar = '\x03';
-
 // Per transit-time group: the fault of path 1 (0: the group has none).
 constexpr std::array<int, 15> kGroupFault{22005, 22009, 22013, 22017, 22021, 0,     22025, 22029,
                                           22033, 22037, 22041, 22045, 22049, 22053, 22057};

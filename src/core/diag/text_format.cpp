@@ -7,7 +7,9 @@ namespace tarnlux {
 
 namespace {
 
-void appendFormatList(std::string& out, const char* format, va_list args) {
+// Declared a printf-style function taking a va_list, so the compiler checks
+// the callers' format strings instead of warning that this one is not literal.
+__attribute__((format(printf, 2, 0))) void appendFormatList(std::string& out, const char* format, va_list args) {
   va_list copy;
   va_copy(copy, args);
   char buffer[512];

@@ -12,6 +12,7 @@
 #include "exchange_peer.h"
 #include "link/packet.h"
 #include "link/typed_read.h"
+#include "stepping_clock.h"
 #include "test_context.h"
 
 namespace tarnlux {
@@ -80,6 +81,8 @@ TEST(ReceiveUntil, TimeOutSaysWhetherAnythingCame) {
   {
     Session s([](Line& line) { line.send("Menu principal\r\n"); });
     ASSERT_EQ(s.opened, 0);
+    // The text is on its way before the wait starts, however late the peer runs.
+    ASSERT_TRUE(s.peer.awaitScript());
     EXPECT_EQ(receiveUntil(*s.link, nullptr, "???", 150, s.rc.ctx), kTimeout);
     EXPECT_EQ(s.rc.errors, std::vector<std::string>{"Donnees anticipees non recues"});
     EXPECT_EQ(s.text(), "Menu principal\r\n");
@@ -260,13 +263,18 @@ TEST(PurgeInput, DiscardsUntilQuiet) {
 
 TEST(PurgeInput, NeverQuietFailsWithItsMessage) {
   Session s([](Line& line) {
-    for (int i = 0; i < 100 && !line.stopping(); ++i) {
+    while (!line.stopping()) {
       line.send("#");
-      Line::pause(10);
+      Line::pause(2);
     }
   });
   ASSERT_EQ(s.opened, 0);
-  EXPECT_EQ(purgeInput(*s.link, 300, 50, s.rc.ctx), kTimeout);
+  // Time counts the purge's passes (each waits at most 10 ms for a byte), so a
+  // "quiet" of 100 passes needs the peer stalled for a second, not a 100 ms
+  // hiccup of a loaded machine.
+  test::SteppingClock passes(1);
+  s.rc.ctx.clock = &passes;
+  EXPECT_EQ(purgeInput(*s.link, 400, 100, s.rc.ctx), kTimeout);
   EXPECT_EQ(s.rc.errors,
             std::vector<std::string>{"Impossible de purger le tampon - Donnees continues recues"});
 }
