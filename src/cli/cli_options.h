@@ -13,7 +13,8 @@ namespace tarnlux::cli {
 
 enum class Verb {
   None, Help, Version, Probe, Read, Send, Identify, Signal, BlockRead, BlockWrite, Capture, Aga8, Energy,
-  Settings, Storage, Report, Trend, Size, Events
+  Settings, Storage, Report, Trend, Size, Events,
+  Term
 };
 
 enum class ReadType { Unsigned, Int, Short, Double, Text, Id };
@@ -56,6 +57,7 @@ struct Options {
   EventSiteChoice eventChoice = EventSiteChoice::ThisSite;
   std::string eventSite;
   std::string eventsCsv;
+  std::string termCapture;             // term --capture FILE
   // aga8, energy, report, trend, size: every argument after the verb; the verb parses its own.
   std::vector<std::string> calcArgs;
 };

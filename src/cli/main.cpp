@@ -32,6 +32,7 @@
 #include "link_choice.h"
 #include "signal_verb.h"
 #include "size_verb.h"
+#include "term_verb.h"
 
 namespace {
 
@@ -175,6 +176,7 @@ int run(const cli::Options& options) {
   if (options.verb == cli::Verb::Settings) return cli::runSettings(settings, options, ctx);
   if (options.verb == cli::Verb::Storage) return cli::runStorage(settings, options, ctx);
   if (options.verb == cli::Verb::Events) return cli::runEvents(settings, options, ctx);
+  if (options.verb == cli::Verb::Term) return cli::runTerm(settings, options, ctx);
 
   auto link = std::make_unique<MeterLink>();
   int result = link->openLink(settings, false, 5000, ctx);
