@@ -11,6 +11,7 @@
 #include "link/setupcom.h"
 #include "reports/mset_view.h"
 #include "reports/rep_gen.h"
+#include "terminal/terminal.h"
 
 namespace tarnlux::ui {
 
@@ -58,6 +59,14 @@ void installScreens(CMainFrame& frame) {
   frame.setCommandHandler(kCmdTrendGraph, [&frame] { openTrendGraph(frame.app(), &frame); });
   frame.setCommandHandler(kCmdSystemSummary, [&frame] { openSystemSummary(frame.app(), &frame); });
   frame.setCommandHandler(kCmdGeneralSettings, [&frame] { openSettingsView(frame.app(), &frame); });
+  frame.setCommandHandler(kCmdTerminal, [&frame] {
+    Terminal screen(frame.app(), &frame);
+    screen.setDisconnect([&frame] {
+      if (frame.app().connected) frame.runCommand(kCmdConnect);
+    });
+    screen.run();
+  });
+  frame.addCloseStep([] { programTextCapture().close(); });
   Rep_Gen::install(frame.reportGenerator());
   frame.setConnectScreen([](CMainFrame& owner) -> bool {
     connect2 screen(owner.app(), &owner);
