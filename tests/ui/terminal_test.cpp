@@ -138,6 +138,34 @@ class TerminalTest : public QObject {
     QCOMPARE(readProfileString(app.settingsPath(), "DIRECTORIES", "TEXT_CAPTURE"), dir.path() + "new/sub");
   }
 
+  void tabMovesTheFocusInTheScreensOrder() {
+    AppState app;
+    Terminal screen(app);
+    screen.show();
+    QApplication::setActiveWindow(&screen);
+    auto walk = [&screen] {
+      QStringList names;
+      child<QLineEdit>(screen, "directory")->setFocus();
+      for (int i = 0; i < 10; ++i) {
+        names << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      }
+      return names.join(QLatin1Char(' '));
+    };
+    QCOMPARE(walk(), QStringLiteral("directory fileName browse start terminal command menu menuRedraw "
+                                    "manual exit"));
+    // While capturing, "Stop" takes the place of the disabled entries.
+    test::TempDir dir;
+    child<QLineEdit>(screen, "directory")->setText(QString::fromStdString(dir.path()));
+    child<QLineEdit>(screen, "fileName")->setText(QStringLiteral("t.txt"));
+    child<QPushButton>(screen, "start")->click();
+    QVERIFY(programTextCapture().isOpen());
+    child<QPushButton>(screen, "stop")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("terminal"));
+    screen.end();
+  }
+
   void aDroppedTcpLinkIsOpenedAgainAndAFailedOneSaysSo() {
     test::MeterProcess meter;
     QVERIFY2(meter.startTcp({"--fault", "drop=1"}), meter.error().c_str());
