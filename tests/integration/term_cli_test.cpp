@@ -38,11 +38,15 @@ test::CliRun runWithInput(const std::vector<std::string>& args, const std::strin
   return run;
 }
 
-TEST(TermVerb, AScriptWalksTheMenuAndComesBackWithCommande) {
+class TermScript : public ::testing::TestWithParam<bool> {};
+
+TEST_P(TermScript, WalksTheMenuAndComesBackWithCommande) {
+  const bool overPty = GetParam();
   MeterProcess meter;
-  ASSERT_TRUE(meter.startTcp()) << meter.error();
+  ASSERT_TRUE(overPty ? meter.startPty() : meter.startTcp()) << meter.error();
   test::TempDir dir;
-  const std::string link = "tcp:127.0.0.1:" + std::to_string(meter.tcpPort());
+  const std::string link =
+      overPty ? "serial:" + meter.ptyPath() : "tcp:127.0.0.1:" + std::to_string(meter.tcpPort());
   const std::string capture = dir.path() + "new/folder/term.txt";
   // "Menue", "2" then Enter opens Site Set-up and its first page; the
   // Commande keys climb out of it and "test" answers at the prompt.
@@ -63,6 +67,9 @@ TEST(TermVerb, AScriptWalksTheMenuAndComesBackWithCommande) {
   ASSERT_EQ(again.status, 0) << again.err;
   EXPECT_EQ(test::readWholeFile(capture), run.out + again.out);
 }
+
+INSTANTIATE_TEST_SUITE_P(TermVerb, TermScript, ::testing::Values(false, true),
+                         [](const auto& param) { return param.param ? "Pty" : "Tcp"; });
 
 TEST(TermVerb, FailuresAndUsage) {
   test::TempDir dir;
