@@ -45,6 +45,16 @@ QUERIES = [
     ("aga8_listing", b"\x02", "cv 0 dens_grid", True),
 ]
 
+# The terminal: (columns, rows, options, cut) then what the meter sent to a
+# session typing these lines (its menu screens included).
+_COMMANDE = "\x1b[D" * 6 + "\b" * 18
+TERM_SCRIPTS = [
+    (bytes([80, 24, 0, 17]), "Menue\n2\n" + _COMMANDE + "\ntest\n"),
+    (bytes([40, 10, 1, 5]), "Menue\n\x1b[B\x1b[B\n\x0c\n\x1b[D\n"),
+    (bytes([80, 24, 6, 200]), "cv 0 id\nMenue\n1\n\x1b[D\x1b[D\x1b[D\ntest\n"),
+    (bytes([20, 3, 1, 40]), "Menue\n4\n" + _COMMANDE + "\ncv 0 vfv\n"),
+]
+
 
 def free_port():
     with socket.socket() as s:
@@ -87,6 +97,12 @@ def main():
                         if at >= 0:
                             out = out[at + len(echo):]
                     save(target, choice + out)
+                if profile == PROFILES[0]:
+                    for choice, script in TERM_SCRIPTS:
+                        run = subprocess.run([cli_bin, "--dir", folder, "--quiet-ms", "300", "term"],
+                                             input=script.encode(), capture_output=True, timeout=30)
+                        if run.returncode == 0 and run.stdout:
+                            save("terminal", choice + run.stdout)
         finally:
             meter.terminate()
             meter.wait()
