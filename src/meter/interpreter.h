@@ -47,7 +47,7 @@ class CommandInterpreter {
 
   void feed(std::string_view bytes, std::vector<Output>& out);
   bool inMenu() const { return menu_; }
-  bool inMenuScreen() const { return screenMenu_.active(); }
+  bool inFullScreenMenu() const { return screenMenu_.active(); }
   const MenuScreen& menuScreen() const { return screenMenu_; }
 
   // Longest command line kept; longer lines answer an error.

@@ -56,11 +56,11 @@ TEST(MenuScreen, CommandButtonAndEscDPairsReachThePromptFromAnyDepth) {
   for (const std::string& way : {command, std::string("\x1b" "D\x1b" "D\x1b" "D\x1b" "D\x1b" "D\x1b" "D")}) {
     CommandInterpreter interpreter(meter, false);
     std::string out = feedAll(interpreter, "\rMenue\r");
-    EXPECT_TRUE(interpreter.inMenuScreen());
+    EXPECT_TRUE(interpreter.inFullScreenMenu());
     feedAll(interpreter, "2\r");  // two levels down
     EXPECT_EQ(interpreter.menuScreen().path().size(), 3u);
     out = feedAll(interpreter, way);
-    EXPECT_FALSE(interpreter.inMenuScreen());
+    EXPECT_FALSE(interpreter.inFullScreenMenu());
     EXPECT_TRUE(out.ends_with("> ")) << out;
     // Nothing of the sequence is left on the line: the prompt answers.
     EXPECT_EQ(feedAll(interpreter, "test\r"), "test\r\n???\r\n> ");

@@ -136,8 +136,11 @@ void TermScrn::keyPressEvent(QKeyEvent* event) {
   if (key != TermKey::Character) {
     bytes = termKeyBytes(key);
   } else {
-    const QByteArray typed = event->text().toLatin1();
-    for (const char c : typed) bytes += termKeyBytes(TermKey::Character, c);
+    // Only codes below 127 go; a letter outside ASCII sends nothing (not a
+    // substitute character).
+    for (const QChar c : event->text()) {
+      if (c.unicode() < 127) bytes += termKeyBytes(TermKey::Character, static_cast<char>(c.unicode()));
+    }
   }
   if (bytes.empty()) {
     QWidget::keyPressEvent(event);
