@@ -139,7 +139,9 @@ class TerminalTest : public QObject {
   }
 
   void tabMovesTheFocusInTheScreensOrder() {
+    test::TempDir dir;
     AppState app;
+    app.programDirectory = dir.path();
     Terminal screen(app);
     screen.show();
     QApplication::setActiveWindow(&screen);
@@ -155,7 +157,6 @@ class TerminalTest : public QObject {
     QCOMPARE(walk(), QStringLiteral("directory fileName browse start terminal command menu menuRedraw "
                                     "manual exit"));
     // While capturing, "Stop" takes the place of the disabled entries.
-    test::TempDir dir;
     child<QLineEdit>(screen, "directory")->setText(QString::fromStdString(dir.path()));
     child<QLineEdit>(screen, "fileName")->setText(QStringLiteral("t.txt"));
     child<QPushButton>(screen, "start")->click();
