@@ -170,6 +170,7 @@ const char* usageLine() {
          "       events [--channel N] (--this-site | --all | --site NAME) [--csv FILE] |\n"
          "       limits write [--channel N] [--password PW] NAME.warning=V NAME.fail=V... |\n"
          "       meter-info [--channel N] [--password PW] [FIELD=TEXT...] |\n"
+         "       term [--capture FILE] |\n"
          "       aga8 (--comp NAME=PERCENT,... | --setup FILE) --pressure PA --temperature K\n"
          "            --base-pressure PA --base-temperature K [--table --max-pressure PA --max-temperature K] |\n"
          "       energy --flow N --supply T --return T [--prefix P] [--volume V] [--time T]\n"
@@ -314,6 +315,14 @@ const char* helpText() {
          "                           (.000 to .019); a file of another meter version is only\n"
          "                           sent with --yes; prints packets, retries. A transfer that\n"
          "                           leaves a meter channel disabled says so on stderr\n"
+         "  term [--capture FILE]    the meter's own text interface. On a terminal every key goes\n"
+         "                           to the meter as the Terminal screen sends it (arrows, F1 to\n"
+         "                           F4, Delete as backspace) and the meter's screen is drawn;\n"
+         "                           Ctrl-] ends. With standard input not a terminal each input\n"
+         "                           line is sent with \"\\r\" and what arrives is printed as it\n"
+         "                           comes; the run ends when input has ended and the meter has\n"
+         "                           been quiet for --quiet-ms. --capture FILE appends what\n"
+         "                           arrives to FILE (CR LF line ends; its folder made if missing)\n"
          "\n"
          "Calculators (no meter needed; their options come after the verb):\n"
          "  aga8                     gas properties at one point. Composition by --comp, a comma\n"
@@ -492,6 +501,7 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
   std::string storageOption;  // the last option only "storage" takes
   RepeatGuard repeats;
   std::string eventsOption;   // the last option only "events" takes
+  std::string termOption;     // the last option only "term" takes
   bool eventChoiceTwice = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -646,6 +656,13 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
         return false;
       }
       eventsOption = arg;
+    } else if (arg == "--capture") {
+      if (!value(options.termCapture)) return false;
+      if (options.termCapture.empty() || options.termCapture.back() == '/') {
+        error = "--capture needs a file name";
+        return false;
+      }
+      termOption = arg;
     } else if (arg == "--enable" || arg == "--disable") {
       const bool enable = arg == "--enable";
       if (options.storageEnable && *options.storageEnable != enable) {
@@ -751,6 +768,12 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
       return false;
     }
     options.verb = Verb::Events;
+  } else if (verb == "term") {
+    if (positional.size() != 1) {
+      error = "term takes no arguments";
+      return false;
+    }
+    options.verb = Verb::Term;
   } else if (verb == "storage") {
     if (positional.size() != 1) {
       error = "storage takes no arguments";
@@ -846,6 +869,10 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
   }
   if (!eventsOption.empty() && options.verb != Verb::Events) {
     error = eventsOption + " applies to events";
+    return false;
+  }
+  if (!termOption.empty() && options.verb != Verb::Term) {
+    error = termOption + " applies to term";
     return false;
   }
   if (!storageOption.empty() && options.verb != Verb::Storage) {

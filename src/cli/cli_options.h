@@ -15,7 +15,8 @@ enum class Verb {
   None, Help, Version, Probe, Read, Send, Identify, Signal, BlockRead, BlockWrite, Capture, Aga8, Energy,
   Settings, Storage, Report, Trend, Size, Events,
   SiteList, SiteSave, SiteRestore,
-  LimitsWrite, MeterInfo
+  LimitsWrite, MeterInfo,
+  Term
 };
 
 enum class ReadType { Unsigned, Int, Short, Double, Text, Id };
@@ -62,6 +63,7 @@ struct Options {
   int siteNumber = -1;
   std::string siteFile;
   bool siteYes = false;
+  std::string termCapture;             // term --capture FILE
   // aga8, energy, report, trend, size: every argument after the verb; the verb parses its own.
   std::vector<std::string> calcArgs;
 };

@@ -35,6 +35,7 @@
 #include "signal_verb.h"
 #include "size_verb.h"
 #include "site_verb.h"
+#include "term_verb.h"
 
 namespace {
 
@@ -184,6 +185,7 @@ int run(const cli::Options& options) {
   }
   if (options.verb == cli::Verb::LimitsWrite) return cli::runLimitsWrite(settings, options, ctx);
   if (options.verb == cli::Verb::MeterInfo) return cli::runMeterInfo(settings, options, ctx);
+  if (options.verb == cli::Verb::Term) return cli::runTerm(settings, options, ctx);
 
   auto link = std::make_unique<MeterLink>();
   int result = link->openLink(settings, false, 5000, ctx);

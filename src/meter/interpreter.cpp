@@ -42,7 +42,11 @@ CommandInterpreter::CommandInterpreter(Meter& meter, bool startInMenu)
 
 void CommandInterpreter::feed(std::string_view bytes, std::vector<Output>& out) {
   for (char c : bytes) {
-    if (menu_) {
+    if (screenMenu_.active()) {
+      bool left = false;
+      const std::string drawn = screenMenu_.feed(c, left);
+      if (!drawn.empty()) emit(out, Output::Kind::Screen, drawn);
+    } else if (menu_) {
       inMenuScreen(c, out);
     } else {
       atPrompt(c, out);
@@ -52,8 +56,15 @@ void CommandInterpreter::feed(std::string_view bytes, std::vector<Output>& out) 
 
 void CommandInterpreter::atPrompt(char c, std::vector<Output>& out) {
   if (meter_.sites().packetMode()) return packetByte(c, out);
+  if (sequence_) {
+    // Parameters, then the final letter; anything else ends it and counts.
+    if ((c >= '0' && c <= '9') || c == ';') return;
+    sequence_ = false;
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '~') return;
+  }
   if (escape_) {
     escape_ = false;
+    sequence_ = c == '[';
     return;
   }
   switch (c) {
@@ -129,6 +140,10 @@ void CommandInterpreter::runLine(std::vector<Output>& out) {
   if (siteCommand(line, out)) return;
   if (line == "menu") {
     enterMenu(out);
+    return;
+  }
+  if (line == "Menue") {
+    emit(out, Output::Kind::Screen, screenMenu_.enter());
     return;
   }
   emit(out, Output::Kind::Answer, meter_.execute(line) + std::string(kPrompt));

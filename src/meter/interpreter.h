@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "menu_screen.h"
+
 namespace tarnlux::meter {
 
 class Meter;
@@ -36,12 +38,17 @@ inline constexpr std::string_view kPrompt = "> ";
 // In the menu screen everything is ignored, without echo, until six ESC "D"
 // pairs have arrived; the sixth brings the prompt back. A form feed redraws
 // the menu.
+//
+// The command "Menue" opens the full-screen menu (menu_screen.h); arrow keys
+// (ESC "[" sequences) typed at the prompt are ignored whole.
 class CommandInterpreter {
  public:
   CommandInterpreter(Meter& meter, bool startInMenu);
 
   void feed(std::string_view bytes, std::vector<Output>& out);
   bool inMenu() const { return menu_; }
+  bool inFullScreenMenu() const { return screenMenu_.active(); }
+  const MenuScreen& menuScreen() const { return screenMenu_; }
 
   // Longest command line kept; longer lines answer an error.
   static constexpr std::size_t kMaxLine = 8192;
@@ -63,6 +70,8 @@ class CommandInterpreter {
   bool menu_ = false;
   int escDPairs_ = 0;
   std::string packet_;
+  bool sequence_ = false;  // inside an ESC "[" sequence at the prompt
+  MenuScreen screenMenu_;
 };
 
 // The menu screen's text.

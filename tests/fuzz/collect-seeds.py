@@ -47,6 +47,16 @@ QUERIES = [
     ("password", b"\x03", "cv 4 pw", True),
 ]
 
+# The terminal: (columns, rows, options, cut) then what the meter sent to a
+# session typing these lines (its menu screens included).
+_COMMANDE = "\x1b[D" * 6 + "\b" * 18
+TERM_SCRIPTS = [
+    (bytes([80, 24, 0, 17]), "Menue\n2\n" + _COMMANDE + "\ntest\n"),
+    (bytes([40, 10, 1, 5]), "Menue\n\x1b[B\x1b[B\n\x0c\n\x1b[D\n"),
+    (bytes([80, 24, 6, 200]), "cv 0 id\nMenue\n1\n\x1b[D\x1b[D\x1b[D\ntest\n"),
+    (bytes([20, 3, 1, 40]), "Menue\n4\n" + _COMMANDE + "\ncv 0 vfv\n"),
+]
+
 
 def block_check(text):
     """The command block's check value: the first character's code, then shift
@@ -128,6 +138,12 @@ def main():
                     save(target, choice + out)
                 if profile == "liquid1":
                     storage_and_events(cli_bin, folder)
+                if profile == PROFILES[0]:
+                    for choice, script in TERM_SCRIPTS:
+                        run = subprocess.run([cli_bin, "--dir", folder, "--quiet-ms", "300", "term"],
+                                             input=script.encode(), capture_output=True, timeout=30)
+                        if run.returncode == 0 and run.stdout:
+                            save("terminal", choice + run.stdout)
         finally:
             meter.terminate()
             meter.wait()

@@ -16,6 +16,7 @@
 #include "setup/setup_pf.h"
 #include "storage/set_stor.h"
 #include "storage/stor_disp.h"
+#include "terminal/terminal.h"
 
 namespace tarnlux::ui {
 
@@ -73,6 +74,14 @@ void installScreens(CMainFrame& frame) {
   });
   frame.setCommandHandler(kCmdAlarmStorage, [&frame] { openAlarmStorage(frame.app(), &frame); });
   frame.setCommandHandler(kCmdStoredEvents, [&frame] { openStoredEvents(frame.app(), &frame); });
+  frame.setCommandHandler(kCmdTerminal, [&frame] {
+    Terminal screen(frame.app(), &frame);
+    screen.setDisconnect([&frame] {
+      if (frame.app().connected) frame.runCommand(kCmdConnect);
+    });
+    screen.run();
+  });
+  frame.addCloseStep([] { programTextCapture().close(); });
   Rep_Gen::install(frame.reportGenerator());
   frame.setConnectScreen([](CMainFrame& owner) -> bool {
     connect2 screen(owner.app(), &owner);
