@@ -104,6 +104,9 @@ bool parseFaults(std::string_view list, FaultSet& faults, std::string& error) {
                    parseSignalFault(name, hasArg, arg, faults.signal, error);
                signal != SignalFaultParse::NotSignalFault) {
       if (signal == SignalFaultParse::Refused) return false;
+    } else if (const BootFaultParse boot = parseBootFault(name, hasArg, arg, faults.boot, error);
+               boot != BootFaultParse::NotBootFault) {
+      if (boot == BootFaultParse::Refused) return false;
     } else {
       error = "unknown fault \"" + std::string(item) + "\"";
       return false;

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "boot_loader.h"
 #include "signal_burst.h"
 
 namespace tarnlux::meter {
@@ -37,6 +38,8 @@ struct FaultSet {
   bool storageBadCheck = false;
   // Stored events are listed with their last field left out.
   bool eventBadRecord = false;
+  // The boot loader's variant and faults.
+  BootFaults boot;
 };
 
 // Adds the comma-separated fault names of `list` to `faults`. False with a
