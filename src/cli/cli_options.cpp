@@ -168,6 +168,7 @@ const char* usageLine() {
          "       settings [--channel N] |\n"
          "       storage [--channel N] [--password PW] [--enable|--disable] [--memory KB] [--clear] [--free] |\n"
          "       events [--channel N] (--this-site | --all | --site NAME) [--csv FILE] |\n"
+         "       osload FILE [--yes] [--clock fast] |\n"
          "       aga8 (--comp NAME=PERCENT,... | --setup FILE) --pressure PA --temperature K\n"
          "            --base-pressure PA --base-temperature K [--table --max-pressure PA --max-temperature K] |\n"
          "       energy --flow N --supply T --return T [--prefix P] [--volume V] [--time T]\n"
@@ -280,6 +281,18 @@ const char* helpText() {
          "                           the same text to FILE (CR LF line ends). A record that cannot\n"
          "                           be decoded is named on stderr with its code and left out\n"
          "                           (status 1); no event at all says so on stderr (status 0)\n"
+         "  osload FILE [--yes] [--clock fast]\n"
+         "                           send the operating system file FILE to the meter's boot\n"
+         "                           loader as the Load screen does (\"bootload\", then 128-byte\n"
+         "                           blocks with retries) and print blocks=N (blocks taken),\n"
+         "                           bytes=N (bytes of FILE taken), retries=N (all blocks) and\n"
+         "                           status=TEXT (the screen's final status). On a serial line\n"
+         "                           slower than 38400 the screen asks whether to go on: --yes\n"
+         "                           answers OK, without it the load does not start (status 1).\n"
+         "                           A refusal by the meter, too many retries, Ctrl-C (which\n"
+         "                           sends CAN CAN) or a lost link: the message on stderr,\n"
+         "                           status 1. --clock fast runs the time-outs 100 times faster\n"
+         "                           (the simulated meter only)\n"
          "\n"
          "Calculators (no meter needed; their options come after the verb):\n"
          "  aga8                     gas properties at one point. Composition by --comp, a comma\n"
@@ -456,6 +469,12 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
       // Capture logs on disk and the sizing tools: no meter, their own
       // options after the verb.
       options.verb = arg == "report" ? Verb::Report : arg == "trend" ? Verb::Trend : Verb::Size;
+      options.calcArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+      return true;
+    }
+    if (positional.empty() && arg == "osload") {
+      // The file and --yes come after the verb; the link options before it.
+      options.verb = Verb::OsLoad;
       options.calcArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
       return true;
     }

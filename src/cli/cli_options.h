@@ -13,7 +13,8 @@ namespace tarnlux::cli {
 
 enum class Verb {
   None, Help, Version, Probe, Read, Send, Identify, Signal, BlockRead, BlockWrite, Capture, Aga8, Energy,
-  Settings, Storage, Report, Trend, Size, Events
+  Settings, Storage, Report, Trend, Size, Events,
+  OsLoad
 };
 
 enum class ReadType { Unsigned, Int, Short, Double, Text, Id };

@@ -30,6 +30,7 @@
 #include "storage_verb.h"
 #include "report_verbs.h"
 #include "link_choice.h"
+#include "osload_verb.h"
 #include "signal_verb.h"
 #include "size_verb.h"
 
@@ -175,6 +176,7 @@ int run(const cli::Options& options) {
   if (options.verb == cli::Verb::Settings) return cli::runSettings(settings, options, ctx);
   if (options.verb == cli::Verb::Storage) return cli::runStorage(settings, options, ctx);
   if (options.verb == cli::Verb::Events) return cli::runEvents(settings, options, ctx);
+  if (options.verb == cli::Verb::OsLoad) return cli::runOsLoadVerb(settings, options.calcArgs, ctx);
 
   auto link = std::make_unique<MeterLink>();
   int result = link->openLink(settings, false, 5000, ctx);

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -124,6 +126,27 @@ int sendRaw(MeterLink& link, const std::string& bytes, const OperationContext& c
   return sendCommand(link, bytes, kSendBaseTimeoutMs, sending);
 }
 
+// The CAN CAN that ends a transfer must reach the meter before the caller
+// closes the link, whose purge would discard it: the driver's queue is let
+// drain, then the time two characters take on the line. Real time: it is
+// about the line, not the operation's time-outs.
+void letCancelLeave(MeterLink& link, const OperationContext& ctx) {
+  if (link.kind() != TransportKind::Serial) return;
+  using Steady = std::chrono::steady_clock;
+  const std::uint32_t baud = std::max<std::uint32_t>(link.settings().baudRate, 300);
+  const auto lineTime = std::chrono::milliseconds(2 * 11 * 1000 / baud + 30);
+  const auto drainLimit = Steady::now() + std::chrono::seconds(2);
+  while (link.outputQueueLength() > 0 && Steady::now() < drainLimit) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ctx.tick();
+  }
+  const auto until = Steady::now() + lineTime;
+  while (Steady::now() < until) {
+    std::this_thread::sleep_for(std::min<Steady::duration>(std::chrono::milliseconds(10), until - Steady::now()));
+    ctx.tick();
+  }
+}
+
 OsLoadCounters countersOf(const XmodemSender& sender) {
   OsLoadCounters c;
   c.block = sender.currentBlock();
@@ -196,7 +219,13 @@ int runXmodemTransfer(MeterLink& link, XmodemSender& sender, const std::function
       if (rc != kOk) return rc;
       if (onChange) onChange();
     }
-    if (sender.finished()) return kOk;
+    if (sender.finished()) {
+      if (sender.outcome() != XmodemSender::Outcome::Completed &&
+          sender.outcome() != XmodemSender::Outcome::Refused) {
+        letCancelLeave(link, ctx);
+      }
+      return kOk;
+    }
     if (ctx.cancelled()) {
       sender.cancel(out);
       continue;
