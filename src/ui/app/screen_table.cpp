@@ -11,6 +11,7 @@
 #include "link/setupcom.h"
 #include "reports/mset_view.h"
 #include "reports/rep_gen.h"
+#include "transfer/os_load_screen.h"
 
 namespace tarnlux::ui {
 
@@ -58,6 +59,11 @@ void installScreens(CMainFrame& frame) {
   frame.setCommandHandler(kCmdTrendGraph, [&frame] { openTrendGraph(frame.app(), &frame); });
   frame.setCommandHandler(kCmdSystemSummary, [&frame] { openSystemSummary(frame.app(), &frame); });
   frame.setCommandHandler(kCmdGeneralSettings, [&frame] { openSettingsView(frame.app(), &frame); });
+  frame.setCommandHandler(kCmdLoadOperatingSystem, [&frame] {
+    openOsLoadScreen(frame.app(), &frame, [&frame] {
+      if (frame.app().connected) frame.runCommand(kCmdConnect);
+    });
+  });
   Rep_Gen::install(frame.reportGenerator());
   frame.setConnectScreen([](CMainFrame& owner) -> bool {
     connect2 screen(owner.app(), &owner);
