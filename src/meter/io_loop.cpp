@@ -295,13 +295,14 @@ class PtyPort {
 
   std::int64_t nextDue() const {
     if (hangUpBy_ != 0) return steadyMs() + kHangUpPollMs;
-    std::int64_t due = session_.nextDueMs();
-    if (pacer_) {
-      const std::int64_t pacedUs = pacer_->nextDueUs(heldByClient_ ? 0 : pending_.size());
-      if (pacedUs != std::numeric_limits<std::int64_t>::max())
-        due = std::min(due, (pacedUs + 999) / 1000);  // rounded up: never early, never spinning
-    }
-    return due;
+    return session_.nextDueMs();
+  }
+
+  // When the paced line next hands a byte on (steady microseconds), or
+  // INT64_MAX: a character takes well under a millisecond at speed.
+  std::int64_t pacedDueUs() const {
+    if (!pacer_) return std::numeric_limits<std::int64_t>::max();
+    return pacer_->nextDueUs(heldByClient_ ? 0 : pending_.size());
   }
 
  private:
@@ -481,14 +482,20 @@ int runMeter(Meter& meter, const RunConfig& config, std::FILE* announce) {
     std::int64_t due = Session::kNever;
     if (tcp) due = std::min(due, tcp->nextDue());
     if (pty) due = std::min(due, pty->nextDue());
-    const int timeout = due == Session::kNever
-                            ? kIdleWaitMs
-                            : static_cast<int>(std::clamp<std::int64_t>(due - now, 0, kIdleWaitMs));
+    std::int64_t waitUs = due == Session::kNever
+                              ? std::int64_t{kIdleWaitMs} * 1000
+                              : std::clamp<std::int64_t>(due - now, 0, kIdleWaitMs) * 1000;
+    if (pty) {
+      const std::int64_t pacedUs = pty->pacedDueUs();
+      if (pacedUs != std::numeric_limits<std::int64_t>::max())
+        waitUs = std::min(waitUs, std::max<std::int64_t>(0, pacedUs - steadyUs()));
+    }
+    const timespec timeout{static_cast<time_t>(waitUs / 1000000), static_cast<long>(waitUs % 1000000) * 1000};
     fds.clear();
     fds.push_back(pollfd{selfPipe[0], POLLIN, 0});
     if (tcp) tcp->collect(fds);
     if (pty) pty->collect(fds);
-    if (::poll(fds.data(), fds.size(), timeout) < 0) {
+    if (::ppoll(fds.data(), fds.size(), &timeout, nullptr) < 0) {
       if (errno == EINTR) continue;
       error = systemError("poll");
       break;
