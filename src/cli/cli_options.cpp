@@ -171,6 +171,7 @@ const char* usageLine() {
          "       limits write [--channel N] [--password PW] NAME.warning=V NAME.fail=V... |\n"
          "       meter-info [--channel N] [--password PW] [FIELD=TEXT...] |\n"
          "       term [--capture FILE] |\n"
+         "       osload FILE [--yes] [--clock fast] |\n"
          "       aga8 (--comp NAME=PERCENT,... | --setup FILE) --pressure PA --temperature K\n"
          "            --base-pressure PA --base-temperature K [--table --max-pressure PA --max-temperature K] |\n"
          "       energy --flow N --supply T --return T [--prefix P] [--volume V] [--time T]\n"
@@ -323,6 +324,18 @@ const char* helpText() {
          "                           comes; the run ends when input has ended and the meter has\n"
          "                           been quiet for --quiet-ms. --capture FILE appends what\n"
          "                           arrives to FILE (CR LF line ends; its folder made if missing)\n"
+         "  osload FILE [--yes] [--clock fast]\n"
+         "                           send the operating system file FILE to the meter's boot\n"
+         "                           loader as the Load screen does (\"bootload\", then 128-byte\n"
+         "                           blocks with retries) and print blocks=N (blocks taken),\n"
+         "                           bytes=N (bytes of FILE taken), retries=N (all blocks) and\n"
+         "                           status=TEXT (the screen's final status). On a serial line\n"
+         "                           slower than 38400 the screen asks whether to go on: --yes\n"
+         "                           answers OK, without it the load does not start (status 1).\n"
+         "                           A refusal by the meter, too many retries, Ctrl-C (which\n"
+         "                           sends CAN CAN) or a lost link: the message on stderr,\n"
+         "                           status 1. --clock fast runs the time-outs 100 times faster\n"
+         "                           (the simulated meter only)\n"
          "\n"
          "Calculators (no meter needed; their options come after the verb):\n"
          "  aga8                     gas properties at one point. Composition by --comp, a comma\n"
@@ -522,6 +535,12 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
       // Capture logs on disk and the sizing tools: no meter, their own
       // options after the verb.
       options.verb = arg == "report" ? Verb::Report : arg == "trend" ? Verb::Trend : Verb::Size;
+      options.calcArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+      return true;
+    }
+    if (positional.empty() && arg == "osload") {
+      // The file and --yes come after the verb; the link options before it.
+      options.verb = Verb::OsLoad;
       options.calcArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
       return true;
     }

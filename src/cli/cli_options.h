@@ -16,7 +16,8 @@ enum class Verb {
   Settings, Storage, Report, Trend, Size, Events,
   SiteList, SiteSave, SiteRestore,
   LimitsWrite, MeterInfo,
-  Term
+  Term,
+  OsLoad
 };
 
 enum class ReadType { Unsigned, Int, Short, Double, Text, Id };

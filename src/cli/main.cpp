@@ -32,6 +32,7 @@
 #include "meter_info_verb.h"
 #include "report_verbs.h"
 #include "link_choice.h"
+#include "osload_verb.h"
 #include "signal_verb.h"
 #include "size_verb.h"
 #include "site_verb.h"
@@ -186,6 +187,7 @@ int run(const cli::Options& options) {
   if (options.verb == cli::Verb::LimitsWrite) return cli::runLimitsWrite(settings, options, ctx);
   if (options.verb == cli::Verb::MeterInfo) return cli::runMeterInfo(settings, options, ctx);
   if (options.verb == cli::Verb::Term) return cli::runTerm(settings, options, ctx);
+  if (options.verb == cli::Verb::OsLoad) return cli::runOsLoadVerb(settings, options.calcArgs, ctx);
 
   auto link = std::make_unique<MeterLink>();
   int result = link->openLink(settings, false, 5000, ctx);

@@ -107,6 +107,9 @@ bool parseFaults(std::string_view list, FaultSet& faults, std::string& error) {
     } else if (const SiteFaultParse site = parseSiteFault(name, hasArg, arg, faults.sites, error);
                site != SiteFaultParse::NotSiteFault) {
       if (site == SiteFaultParse::Refused) return false;
+    } else if (const BootFaultParse boot = parseBootFault(name, hasArg, arg, faults.boot, error);
+               boot != BootFaultParse::NotBootFault) {
+      if (boot == BootFaultParse::Refused) return false;
     } else {
       error = "unknown fault \"" + std::string(item) + "\"";
       return false;

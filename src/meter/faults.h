@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "boot_loader.h"
 #include "signal_burst.h"
 #include "sites.h"
 
@@ -39,6 +40,8 @@ struct FaultSet {
   // Stored events are listed with their last field left out.
   bool eventBadRecord = false;
   SiteFaults sites;               // site transfer faults (sites.h)
+  // The boot loader's variant and faults.
+  BootFaults boot;
 };
 
 // Adds the comma-separated fault names of `list` to `faults`. False with a

@@ -146,6 +146,10 @@ void CommandInterpreter::runLine(std::vector<Output>& out) {
     emit(out, Output::Kind::Screen, screenMenu_.enter());
     return;
   }
+  if (line == "bootload") {
+    out.push_back(Output{Output::Kind::Boot, {}});
+    return;
+  }
   emit(out, Output::Kind::Answer, meter_.execute(line) + std::string(kPrompt));
 }
 

@@ -18,6 +18,7 @@ struct Output {
     Answer,  // the reply to a command line, prompt included
     Screen,  // menu screen drawing and prompt redraws
     Cancel,  // CAN or ETX: reply text not yet sent is to be dropped
+    Boot,    // "bootload": the boot loader takes the port from here
   };
   Kind kind;
   std::string bytes;

@@ -15,8 +15,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <limits>
 #include <vector>
 
+#include "line_pacing.h"
 #include "meter.h"
 #include "session.h"
 
@@ -33,6 +35,12 @@ constexpr char kXon = 0x11;
 
 std::int64_t steadyMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+std::int64_t steadyUs() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
@@ -214,7 +222,9 @@ class TcpPort {
 class PtyPort {
  public:
   PtyPort(Meter& meter, const RunConfig& config)
-      : config_(config), session_(meter, config.faults, config.seed + 2) {}
+      : config_(config), session_(meter, config.faults, config.seed + 2) {
+    if (config.lineRate) pacer_.emplace(config.line.value_or(LineSettings{}));
+  }
   ~PtyPort() {
     closePty();
     if (!path_.empty()) {
@@ -246,8 +256,10 @@ class PtyPort {
 
   void collect(std::vector<pollfd>& fds) {
     index_ = fds.size();
-    short events = POLLIN;
-    if (!pending_.empty() && !heldByClient_) events |= POLLOUT;
+    // A paced line takes in no more than it has carried so far (plus a
+    // buffer's worth): the client's writes wait in the terminal's queue.
+    short events = pacer_ && pacer_->inboundQueued() >= kPacedInboundLimit ? 0 : POLLIN;
+    if (!pending_.empty() && !heldByClient_ && !pacer_) events |= POLLOUT;
     fds.push_back(pollfd{masterFd_, events, 0});
   }
 
@@ -259,8 +271,13 @@ class PtyPort {
   }
 
   bool pump(std::int64_t now, std::string& error) {
+    if (pacer_) {
+      const std::string arrived = pacer_->takeArrived(steadyUs());
+      if (!arrived.empty()) session_.receive(arrived, now);
+    }
     std::string due;
     session_.takeDue(now, due);
+    if (pacer_ && pending_.empty() && !due.empty()) pacer_->outputQueued(steadyUs());
     appendCapped(pending_, due);
     if (!heldByClient_) flush();
     if (session_.dropRequested() && pending_.empty()) {
@@ -279,6 +296,13 @@ class PtyPort {
   std::int64_t nextDue() const {
     if (hangUpBy_ != 0) return steadyMs() + kHangUpPollMs;
     return session_.nextDueMs();
+  }
+
+  // When the paced line next hands a byte on (steady microseconds), or
+  // INT64_MAX: a character takes well under a millisecond at speed.
+  std::int64_t pacedDueUs() const {
+    if (!pacer_) return std::numeric_limits<std::int64_t>::max();
+    return pacer_->nextDueUs(heldByClient_ ? 0 : pending_.size());
   }
 
  private:
@@ -319,6 +343,7 @@ class PtyPort {
 
   void start(std::int64_t now) {
     pending_.clear();
+    if (pacer_) pacer_.emplace(config_.line.value_or(LineSettings{}));
     heldByClient_ = false;
     session_.start(now);
     if (config_.faults.xoffHold) sendXoff();
@@ -372,20 +397,30 @@ class PtyPort {
     }
     std::string data;
     for (char c : received) {
-      if (config_.line && config_.line->xonXoff && (c == kXon || c == kXoff)) {
+      // Blocks for the boot loader are data: XON and XOFF among them are bytes.
+      if (config_.line && config_.line->xonXoff && !session_.binaryInput() &&
+          (c == kXon || c == kXoff)) {
         heldByClient_ = c == kXoff;
       } else {
         data += c;
       }
     }
-    if (!data.empty()) session_.receive(data, now);
+    if (data.empty()) return true;
+    if (pacer_) {
+      pacer_->arrive(data, steadyUs());
+    } else {
+      session_.receive(data, now);
+    }
     return true;
   }
 
   void flush() {
-    while (!pending_.empty()) {
-      const ssize_t n = ::write(masterFd_, pending_.data(), pending_.size());
+    // A paced line lets out what it has carried by now; the rest waits.
+    std::size_t allowed = pacer_ ? pacer_->takeSendable(pending_.size(), steadyUs()) : pending_.size();
+    while (!pending_.empty() && allowed > 0) {
+      const ssize_t n = ::write(masterFd_, pending_.data(), std::min(allowed, pending_.size()));
       if (n > 0) {
+        allowed -= static_cast<std::size_t>(n);
         pending_.erase(0, static_cast<std::size_t>(n));
       } else {
         // EAGAIN: the slave's input queue is full (no one reads); wait for room.
@@ -404,6 +439,8 @@ class PtyPort {
   std::string pending_;
   bool heldByClient_ = false;  // the client sent XOFF
   std::int64_t hangUpBy_ = 0;  // drop fault: hang up at the latest then
+  std::optional<LinePacer> pacer_;  // --line-rate
+  static constexpr std::size_t kPacedInboundLimit = 4096;
   static constexpr int kHangUpWaitMs = 2000;
   static constexpr int kHangUpPollMs = 10;
 };
@@ -445,14 +482,20 @@ int runMeter(Meter& meter, const RunConfig& config, std::FILE* announce) {
     std::int64_t due = Session::kNever;
     if (tcp) due = std::min(due, tcp->nextDue());
     if (pty) due = std::min(due, pty->nextDue());
-    const int timeout = due == Session::kNever
-                            ? kIdleWaitMs
-                            : static_cast<int>(std::clamp<std::int64_t>(due - now, 0, kIdleWaitMs));
+    std::int64_t waitUs = due == Session::kNever
+                              ? std::int64_t{kIdleWaitMs} * 1000
+                              : std::clamp<std::int64_t>(due - now, 0, kIdleWaitMs) * 1000;
+    if (pty) {
+      const std::int64_t pacedUs = pty->pacedDueUs();
+      if (pacedUs != std::numeric_limits<std::int64_t>::max())
+        waitUs = std::min(waitUs, std::max<std::int64_t>(0, pacedUs - steadyUs()));
+    }
+    const timespec timeout{static_cast<time_t>(waitUs / 1000000), static_cast<long>(waitUs % 1000000) * 1000};
     fds.clear();
     fds.push_back(pollfd{selfPipe[0], POLLIN, 0});
     if (tcp) tcp->collect(fds);
     if (pty) pty->collect(fds);
-    if (::poll(fds.data(), fds.size(), timeout) < 0) {
+    if (::ppoll(fds.data(), fds.size(), &timeout, nullptr) < 0) {
       if (errno == EINTR) continue;
       error = systemError("poll");
       break;

@@ -17,6 +17,8 @@ struct RunConfig {
   std::string ptyPath;  // empty: no pseudo-terminal
   std::optional<LineSettings> line;
   FaultSet faults;
+  // The pseudo-terminal carries bytes at the line's speed (--line-rate).
+  bool lineRate = false;
   std::uint32_t seed = 1;
 };
 

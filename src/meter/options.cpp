@@ -13,6 +13,10 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
       o.help = true;
       continue;
     }
+    if (arg == "--line-rate") {
+      o.run.lineRate = true;
+      continue;
+    }
     if (arg.rfind("--", 0) != 0) {
       error = "unexpected argument \"" + arg + "\"";
       return false;
@@ -84,6 +88,10 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
       error = "give --tcp PORT, --pty PATH or both";
       return false;
     }
+    if (o.run.lineRate && o.run.ptyPath.empty()) {
+      error = "--line-rate applies to the pseudo-terminal: give --pty PATH too";
+      return false;
+    }
     if (o.run.line && o.run.ptyPath.empty()) {
       error = "--line applies to the pseudo-terminal: give --pty PATH too";
       return false;
@@ -113,6 +121,10 @@ std::string helpText() {
              "                    bits, parity or stop bits differ is read as noise and gets\n"
              "                    noise back. With -xon the meter obeys XON/XOFF from the\n"
              "                    client. Without --line any settings are accepted.\n"
+             "  --line-rate       carry bytes on the pseudo-terminal at the line's speed in\n"
+             "                    both directions (start, data, parity and stop bits per\n"
+             "                    character at the --line speed, 9600-8-A-1 without --line),\n"
+             "                    so transfers take as long as on a real serial line.\n"
              "\n"
              "Meter:\n"
              "  --profile NAME|FILE  meter profile: NAME.ini in the profile folder, or a file\n"
@@ -188,6 +200,17 @@ std::string helpText() {
          "                    (a search state of 40 characters, which the program does not\n"
          "                    check). A channel that does not measure (a failed path)\n"
          "                    is not-measuring=N.\n"
+         "  boot-confirm      the command \"bootload\" answers \"confirm - \" and starts the\n"
+         "                    boot loader only when \"bootload\" is typed again.\n"
+         "  boot-corrupt=N    block N of an image reaches the boot loader with a bad\n"
+         "                    checksum, once: it is answered NAK.\n"
+         "  boot-drop=N       block N of an image is lost on the line, once: no answer\n"
+         "                    (the boot loader asks again with NAK after 10 s of silence).\n"
+         "  boot-nak          every block is answered NAK, without end (otherwise the boot\n"
+         "                    loader gives up after 10 errors in a row with CAN CAN, the\n"
+         "                    line \"Too many errors\" and \"Fail\").\n"
+         "  boot-refuse[=bare]  the first block is refused: CAN CAN, the line \"Image\n"
+         "                    rejected\" and \"Fail\"; with =bare CAN CAN alone.\n"
          "\n"
          "  --help            show this text.\n"
          "\n"

@@ -8,12 +8,13 @@
 namespace tarnlux::meter {
 
 Session::Session(Meter& meter, const FaultSet& faults, std::uint32_t seed)
-    : meter_(meter), faults_(faults), interpreter_(meter, faults.menu), random_(seed) {}
+    : meter_(meter), faults_(faults), interpreter_(meter, faults.menu), boot_(faults.boot), random_(seed) {}
 
 void Session::start(std::int64_t nowMs) {
   queue_.clear();
   lastDue_ = nowMs;
   active_ = true;
+  boot_.reset();
   nextStream_ = faults_.continuous && !faults_.silent ? nowMs : kNever;
 }
 
@@ -73,6 +74,12 @@ void Session::scheduleAnswer(std::string text, std::int64_t nowMs) {
 
 void Session::receive(std::string_view bytes, std::int64_t nowMs) {
   if (!active_) start(nowMs);
+  if (boot_.active()) {
+    std::string reply;
+    boot_.receive(bytes, nowMs, reply);
+    if (!reply.empty() && !faults_.silent) push(nowMs, std::move(reply), false, false);
+    return;
+  }
   std::vector<Output> outputs;
   interpreter_.feed(bytes, outputs);
   if (faults_.silent) return;
@@ -90,6 +97,12 @@ void Session::receive(std::string_view bytes, std::int64_t nowMs) {
         lastDue_ = queue_.empty() ? nowMs : queue_.back().due;
         break;
       }
+      case Output::Kind::Boot: {
+        std::string reply;
+        boot_.command(nowMs, reply);
+        push(nowMs, std::move(reply), false, false);
+        break;
+      }
     }
   }
   // The line goes down once what is queued has left.
@@ -105,6 +118,11 @@ std::string Session::streamLine() {
 }
 
 void Session::takeDue(std::int64_t nowMs, std::string& out) {
+  if (boot_.nextDueMs() <= nowMs) {
+    std::string reply;
+    boot_.advanceTime(nowMs, reply);
+    if (!reply.empty() && !faults_.silent) push(nowMs, std::move(reply), false, false);
+  }
   while (nextStream_ <= nowMs) {
     // Stream lines do not wait for a delayed answer: they go in by time,
     // between the pieces of an answer if need be.
@@ -129,7 +147,7 @@ void Session::takeDue(std::int64_t nowMs, std::string& out) {
 
 std::int64_t Session::nextDueMs() const {
   const std::int64_t queued = queue_.empty() ? kNever : queue_.front().due;
-  return std::min(queued, nextStream_);
+  return std::min({queued, nextStream_, boot_.nextDueMs()});
 }
 
 }  // namespace tarnlux::meter

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "boot_loader.h"
 #include "faults.h"
 #include "interpreter.h"
 
@@ -42,6 +43,9 @@ class Session {
   void dropDone() { dropRequested_ = false; }
 
   const CommandInterpreter& interpreter() const { return interpreter_; }
+  const BootLoader& bootLoader() const { return boot_; }
+  // True while every received byte is data (the boot loader takes blocks).
+  bool binaryInput() const { return boot_.binary(); }
 
  private:
   struct Chunk {
@@ -59,6 +63,7 @@ class Session {
   Meter& meter_;
   FaultSet faults_;
   CommandInterpreter interpreter_;
+  BootLoader boot_;
   std::mt19937 random_;
   std::deque<Chunk> queue_;
   std::int64_t lastDue_ = 0;

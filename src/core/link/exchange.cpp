@@ -286,6 +286,11 @@ int sendCommand(MeterLink& link, std::string_view text, int baseTimeoutMs, Opera
       const std::size_t taken = link.tcpSend(text.data() + sent, text.size() - sent, status);
       sent += taken;
       moved = taken > 0;
+    } else if (link.bulkTransfer) {
+      // File transfers go at line speed: as much as the driver takes at once.
+      const std::size_t taken = link.writeSerialBytes(text.data() + sent, text.size() - sent, status);
+      sent += taken;
+      moved = taken > 0;
     } else if (link.writeSerialByte(static_cast<std::uint8_t>(text[sent]), status, ctx) == 1) {
       ++sent;
       moved = true;

@@ -392,6 +392,25 @@ int MeterLink::writeSerialByte(std::uint8_t byte, int& status, OperationContext&
   return 1;
 }
 
+std::size_t MeterLink::writeSerialBytes(const char* data, std::size_t length, int& status) {
+  status = 0;
+  if (fd_ < 0 || kind_ != TransportKind::Serial) {
+    status = EBADF;
+    return 0;
+  }
+  if (settings_.flowControl == 1 && outputHeld()) return 0;
+  const ssize_t n = ::write(fd_, data, length);
+  if (n <= 0) {
+    const int err = n < 0 ? errno : EAGAIN;
+    if (err == EAGAIN || err == EWOULDBLOCK || err == EINTR) return 0;
+    status = err;
+    setLastSystemError(err);
+    return 0;
+  }
+  if (settings_.flowControl == 1) queuedAfterWrite_ += static_cast<int>(n);
+  return static_cast<std::size_t>(n);
+}
+
 void MeterLink::paceAfterByte(OperationContext& ctx) const {
   // The meter's command interpreter takes one character every 5 ms; file
   // transfers and meters that buffer their input go at line speed.

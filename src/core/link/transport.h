@@ -47,6 +47,10 @@ class MeterLink {
   // returns 0 with the error in `status`. Paces the meter's command interpreter
   // at one character every 5 ms unless bulkTransfer is set (pumping ctx meanwhile).
   int writeSerialByte(std::uint8_t byte, int& status, OperationContext& ctx);
+  // Offers several bytes at once, without pacing (file transfers): the number
+  // the driver took, 0 when it must be offered again or on a failure (then
+  // with the error in `status`), as writeSerialByte.
+  std::size_t writeSerialBytes(const char* data, std::size_t length, int& status);
   // TCP send: number of bytes taken, or 0 with the socket error in `status`
   // (10035 when the socket cannot take more now).
   std::size_t tcpSend(const char* data, std::size_t length, int& status);

@@ -17,6 +17,7 @@
 #include "storage/set_stor.h"
 #include "storage/stor_disp.h"
 #include "terminal/terminal.h"
+#include "transfer/os_load_screen.h"
 
 namespace tarnlux::ui {
 
@@ -82,6 +83,11 @@ void installScreens(CMainFrame& frame) {
     screen.run();
   });
   frame.addCloseStep([] { programTextCapture().close(); });
+  frame.setCommandHandler(kCmdLoadOperatingSystem, [&frame] {
+    openOsLoadScreen(frame.app(), &frame, [&frame] {
+      if (frame.app().connected) frame.runCommand(kCmdConnect);
+    });
+  });
   Rep_Gen::install(frame.reportGenerator());
   frame.setConnectScreen([](CMainFrame& owner) -> bool {
     connect2 screen(owner.app(), &owner);
