@@ -204,7 +204,7 @@ int runEvents(const LinkSettings& settings, const Options& options, OperationCon
       // The good events are kept; the bad one is named.
       if (!ctx.quiet) {
         showMessage("event " + std::to_string(i + 1) + ": " +
-                    errorBoxText("Donnees compt. non valables", {}, {}, rc));
+                    errorBoxText(kBadMeterDataText, {}, {}, rc));
       }
       failed = rc;
       continue;

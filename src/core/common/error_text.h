@@ -8,6 +8,8 @@ namespace tarnlux {
 // The caption of every error box.
 inline constexpr const char* kErrorCaption = "ERR.";
 inline constexpr const char* kErrorCodeSeparator = " - Code d'erreur: ";
+// The message of every answer or record from the meter that cannot be read.
+inline constexpr const char* kBadMeterDataText = "Donnees compt. non valables";
 
 // The text of an error box: message + extra + second extra; a code of 0 or more
 // appends " - Code d'erreur: " and the code (0 is first replaced by the last

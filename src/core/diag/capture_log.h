@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/error_text.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -26,7 +28,7 @@ inline constexpr int kCaptureBadLengthUnits = 21021;
 
 inline constexpr const char* kCaptureUnitsChangedText =
     "Err capt donnees, param comptr changes pendant capt donnees";
-inline constexpr const char* kCaptureBadMeterDataText = "Donnees compt. non valables";
+inline constexpr const char* kCaptureBadMeterDataText = kBadMeterDataText;
 
 struct CaptureSettings {
   int periodSeconds = 3;  // 3, 6 or 12

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/error_text.h"
+
 // One path's diagnostic readings from the meter: the answer decoders of the
 // diagnostic query (kind 2 with extended diagnostics, kind 0 otherwise, and
 // the Echoflux form of kind 0) and the reads around the query that the query
@@ -65,7 +67,7 @@ inline constexpr std::size_t kEchofluxChannelFields = 15;
 inline constexpr std::size_t kEchofluxMinFigureFields = 20;
 
 // The texts the diagnostic reads report.
-inline constexpr const char* kDiagBadAnswerText = "Donnees compt. non valables";
+inline constexpr const char* kDiagBadAnswerText = kBadMeterDataText;
 
 // --- Answer decoders (pure; no link) ---------------------------------------
 

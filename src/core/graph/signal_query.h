@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/error_text.h"
+
 // Asking the meter for its received signal: the choices of the signal graph
 // that outlive its screen, the channel and NullTrack rules, one query through
 // the command exchange, and the query loop's decisions (Once or continuous,
@@ -76,7 +78,7 @@ inline constexpr const char* kSignalStopped = "Graph. arrete";
 inline constexpr const char* kSignalCommunicationFailed = "Echec de communication";
 inline constexpr const char* kSignalRetryQuestion = "Nouvelle interrogation souhaitee?";
 inline constexpr const char* kSignalNoAnswer = "Pas de reponse du compteur";
-inline constexpr const char* kSignalBadAnswer = "Donnees compt. non valables";
+inline constexpr const char* kSignalBadAnswer = kBadMeterDataText;
 
 // "%s.\n%s": the failure, then the retry question.
 std::string signalRetryText(const std::string& failure);

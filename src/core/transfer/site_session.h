@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/error_text.h"
+
 // The site screen's exchanges with the meter: the meter description and site
 // list, then receiving a site into a site file or sending one back. The packet
 // phase runs through the engines of site_transfer.h; this file moves their
@@ -21,7 +23,7 @@ namespace tarnlux {
 inline constexpr const char* kCollectingMeterInfoText = "Collecte infos du compteur, patientez....";
 inline constexpr const char* kNoSitesListedText = "Pas de sites indiques par compteur";
 inline constexpr const char* kCommunicationFailedText = "Echec de communication";
-inline constexpr const char* kSiteMeterDataInvalidText = "Donnees compt. non valables";
+inline constexpr const char* kSiteMeterDataInvalidText = kBadMeterDataText;
 inline constexpr const char* kVerifyingSiteText = "Verification transf info site, patientez...";
 inline constexpr const char* kReceiveOkText = "Reception info site OK";
 inline constexpr const char* kSendOkText = "Envoi info site OK";

@@ -49,7 +49,7 @@ constexpr const char* kCollectingText = "Collecte donnees compteur...";
 constexpr const char* kStoppedText = "Collecte des donnees arretee";
 constexpr const char* kNoMemoryText =
     "Impossible d'affecter de la memoire pour les evenements memorises";
-constexpr const char* kBadDataText = "Donnees compt. non valables";
+constexpr const char* kBadDataText = kBadMeterDataText;
 
 QColor qColour(RgbColour c) { return QColor(c.red, c.green, c.blue); }
 
