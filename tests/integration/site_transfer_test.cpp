@@ -118,6 +118,19 @@ TEST_F(SiteTransferWithMeter, FailuresLeaveAnEarlierFileWhole) {
   }
 }
 
+TEST_F(SiteTransferWithMeter, AFileThatCannotBeWrittenEndsTheTransferButKeepsTheLink) {
+  connect({});
+  test::writeWholeFile(dir.file("PLAIN"), "x");
+  const SiteTransferOutcome failed =
+      receiveSite(link, catalogue.meter, 5, "PUMP12", dir.file("PLAIN"), "", {}, rc.ctx);
+  EXPECT_NE(failed.result, 0);
+  EXPECT_FALSE(failed.transportFailed) << "a local fault does not disconnect";
+  EXPECT_EQ(rc.lastError().rfind("Impossible de creer le repertoire, code d'erreur: ", 0), 0u) << rc.lastError();
+  rc.errors.clear();
+  EXPECT_EQ(receiveSite(link, catalogue.meter, 5, "PUMP12", dir.path(), "", {}, rc.ctx).result, 0)
+      << rc.lastError();
+}
+
 TEST_F(SiteTransferWithMeter, RoundTripOverSerialLineWithRetries) {
   connect({"--fault", "site-bad-check=2,site-lose=1"}, true);
   ASSERT_EQ(catalogue.sites.size(), 2u);

@@ -69,6 +69,13 @@ int parseSiteList(std::string_view listing, std::string_view model, std::vector<
                   std::string* faultLine) {
   std::vector<SiteEntry> entries;
   std::size_t pos = 0;
+  // What came before the first header is the tail of the previous answer and
+  // the echo: on a slow line the prompt after "info" arrives with the echo of
+  // "ls" ("\n> ls"), which is no entry.
+  if (!model.empty()) {
+    const std::size_t header = listing.find(model);
+    if (header != std::string_view::npos) pos = listing.rfind('\r', header) + 1;  // npos + 1 == 0
+  }
   while (pos < listing.size()) {
     std::size_t end = listing.find_first_of("\r", pos);
     if (end == std::string_view::npos) end = listing.size();

@@ -50,8 +50,9 @@ struct SiteEntry {
 };
 
 // Reads the "ls" listing: one entry per line, an 8-character name, a blank and
-// "[N]". Lines holding the meter's model text (its page headers), the echo of
-// "ls" and the prompt are not entries. 0 or a fault above; `faultLine` gets the
+// "[N]". Lines holding the meter's model text (its page headers), what comes
+// before the first of them (the echo of "ls", a late prompt) and the prompt
+// are not entries. 0 or a fault above; `faultLine` gets the
 // offending line.
 int parseSiteList(std::string_view listing, std::string_view model, std::vector<SiteEntry>& out,
                   std::string* faultLine = nullptr);

@@ -110,6 +110,7 @@ class SiteTransfer {
       progress(pass);
       if (step.kind == SiteStep::Kind::Done) return kOk;
       if (step.kind == SiteStep::Kind::Failed) {
+        failedHere_ = true;
         peerCancelled_ = step.peerCancelled;
         failureText_ = step.message;
         ctx_.report(step.message, step.code);
@@ -137,7 +138,10 @@ class SiteTransfer {
     SiteTransferOutcome outcome;
     outcome.result = rc;
     outcome.retries = totalRetries_;
-    const bool transportGone = rc > 0 && rc < kPacketTooShort;
+    // Link codes lie below the packet faults; a failure of the transfer's own
+    // rules or of the site file may carry a small code too, and leaves the
+    // link as it was: the meter still gets its ETX.
+    const bool transportGone = rc > 0 && rc < kPacketTooShort && !failedHere_;
     outcome.transportFailed = transportGone;
     OperationContext closing = uncancellable(ctx_);
     bool confirmed = true;
@@ -217,6 +221,8 @@ class SiteTransfer {
   }
 
   int sentPackets() const { return packets_; }
+  // A failure of this side (the site file) with the link still up.
+  void failedHere() { failedHere_ = true; }
   SitePacketing& packeting() { return packeting_; }
   void setVerifying(bool verifying, std::size_t total) {
     verifying_ = verifying;
@@ -263,6 +269,7 @@ class SiteTransfer {
   ChannelEnableStates before_{};
   bool started_ = false;
   bool peerCancelled_ = false;
+  bool failedHere_ = false;
   std::string failureText_;
   bool verifying_ = false;
   std::size_t total_ = 0;
@@ -402,6 +409,7 @@ SiteTransferOutcome receiveSite(MeterLink& link, const MeterDescription& meter, 
   if (rc == kOk) {
     const std::string name = trimmed(fileName).empty() ? siteFileName(siteName, siteNumber) : trimmed(fileName);
     rc = writeSiteFile(directory, name, texts, path, ctx);
+    if (rc != kOk) transfer.failedHere();
   }
   SiteTransferOutcome outcome = transfer.finish(rc, kReceiveOkText, kReceiveOkDisabledText);
   outcome.packets = packets;
