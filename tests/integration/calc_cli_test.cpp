@@ -18,6 +18,7 @@
 #include "calc/setup_file_io.h"
 #include "cli_process.h"
 #include "test_context.h"
+#include "test_paths.h"
 
 namespace tarnlux {
 namespace {
@@ -85,7 +86,7 @@ std::vector<CsvRow> readCsv(const std::string& path) {
 }
 
 std::string aga8Data(const std::string& name) {
-  return std::string(TARNLUX_SHARED_DATA_DIR) + "/aga8/" + name;
+  return test::sharedDataDir() + "/aga8/" + name;
 }
 
 // The data folder names components in words; the command line by the screen's keys.

@@ -12,6 +12,7 @@
 #include "cli_process.h"
 #include "meter_process.h"
 #include "test_context.h"
+#include "test_paths.h"
 
 namespace tarnlux {
 namespace {
@@ -138,12 +139,12 @@ TEST(ReportVerb, TrendOfAFolderAndItsFailures) {
 TEST(ReportVerb, WritesThePagesAsPdf) {
   // The page drawing is built with the program only.
   struct stat st {};
-  const std::string cliPath = TARNLUX_CLI_BINARY;
+  const std::string cliPath = test::cliBinary();
   if (::stat((cliPath.substr(0, cliPath.rfind('/') + 1) + "tarnlux-cli-pdf.so").c_str(), &st) != 0) {
     GTEST_SKIP() << "built without the page drawing";
   }
   TempDir dir;
-  const std::string log = std::string(TARNLUX_TEST_DATA_DIR) + "/capture/multipath_gas_extended.csv";
+  const std::string log = test::testDataDir() + "/capture/multipath_gas_extended.csv";
   test::writeWholeFile(dir.file("A.CSV"), test::readWholeFile(log));
   test::writeWholeFile(dir.file("B.CSV"), test::readWholeFile(log));
   CliResult run = cli({"report", dir.file("A.CSV"), "--pdf", dir.file("a.pdf")}, dir);

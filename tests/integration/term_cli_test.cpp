@@ -18,6 +18,7 @@
 #include "meter_process.h"
 #include "terminal/key_table.h"
 #include "test_context.h"
+#include "test_paths.h"
 
 namespace tarnlux {
 namespace {
@@ -118,7 +119,7 @@ TEST(TermVerb, OnATerminalKeysGoThroughTheKeyTableAndCtrlBracketEnds) {
   const pid_t child = ::forkpty(&master, nullptr, nullptr, &size);
   ASSERT_GE(child, 0);
   if (child == 0) {
-    ::execl(TARNLUX_CLI_BINARY, TARNLUX_CLI_BINARY, "--link", link.c_str(), "term", nullptr);
+    ::execl(test::cliBinary(), test::cliBinary(), "--link", link.c_str(), "term", nullptr);
     ::_exit(127);
   }
   std::string seen;

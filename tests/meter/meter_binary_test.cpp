@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "meter_process.h"
+#include "test_paths.h"
 
 using tarnlux::test::MeterProcess;
 
@@ -100,7 +101,7 @@ class Line {
 };
 
 std::string runForOutput(const std::string& args, int& status) {
-  const std::string command = std::string(TARNLUX_METER_BINARY) + " " + args + " 2>&1";
+  const std::string command = std::string(tarnlux::test::meterBinary()) + " " + args + " 2>&1";
   FILE* pipe = ::popen(command.c_str(), "r");
   std::string out;
   char buffer[512];

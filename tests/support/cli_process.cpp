@@ -8,13 +8,32 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <string_view>
+
+#include "test_paths.h"
 
 extern char** environ;
 
 namespace tarnlux::test {
 
 namespace {
+
+// True once `pid` has a handler for `signal` (the SigCgt mask of /proc), or
+// when that cannot be read. A signal sent before the program installs its
+// handler would end it as the default action does, which no test means.
+bool catchesSignal(pid_t pid, int signal) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("SigCgt:", 0) == 0) {
+      const unsigned long long mask = std::strtoull(line.c_str() + 7, nullptr, 16);
+      return ((mask >> (signal - 1)) & 1u) != 0;
+    }
+  }
+  return true;
+}
 
 // The test's environment with `extra` set on top (a name given there replaces
 // the inherited value).
@@ -45,7 +64,7 @@ CliRun runCli(const std::vector<std::string>& args, const CliOptions& options) {
   CliRun run;
   // Everything the child needs is built before the fork: between fork and
   // exec it only redirects and executes.
-  std::vector<std::string> argTexts{TARNLUX_CLI_BINARY};
+  std::vector<std::string> argTexts{cliBinary()};
   argTexts.insert(argTexts.end(), args.begin(), args.end());
   std::vector<std::string> envTexts = childEnvironment(options.environment);
   const std::vector<char*> argv = pointers(argTexts);
@@ -113,8 +132,13 @@ CliRun runCli(const std::vector<std::string>& args, const CliOptions& options) {
           searchFrom = run.out.size() - options.interruptOn.size() + 1;
         }
       }
-      if (interruptNow) {
-        ::kill(pid, options.interruptSignal != 0 ? options.interruptSignal : SIGINT);
+      const int signal = options.interruptSignal != 0 ? options.interruptSignal : SIGINT;
+      // On a loaded machine the program may still be starting: the signal
+      // waits for its handler (at most 5 s).
+      const bool ready = catchesSignal(pid, signal) || (options.interruptAfterMs >= 0 &&
+                                                        elapsedMs >= options.interruptAfterMs + 5000);
+      if (interruptNow && ready) {
+        ::kill(pid, signal);
         interrupted = true;
       }
     }

@@ -12,6 +12,8 @@
 #include <sstream>
 #include <utility>
 
+#include "test_paths.h"
+
 namespace tarnlux::test {
 
 MeterProcess::~MeterProcess() { stop(); }
@@ -37,7 +39,7 @@ bool MeterProcess::start(const std::vector<std::string>& args) {
     ::close(pipeFds[0]);
     ::close(pipeFds[1]);
     std::vector<char*> argv;
-    std::string binary = TARNLUX_METER_BINARY;
+    std::string binary = meterBinary();
     argv.push_back(binary.data());
     std::vector<std::string> copy = args;
     for (auto& a : copy) argv.push_back(a.data());

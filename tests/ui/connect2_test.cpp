@@ -22,6 +22,7 @@
 #include "meter_process.h"
 #include "test_context.h"
 #include "ui_test_support.h"
+#include "test_paths.h"
 
 using namespace tarnlux;
 using namespace tarnlux::ui;
@@ -70,7 +71,7 @@ void whenReady(QObject* owner, std::function<bool()> ready, std::function<void()
 std::string writeProfile(const QString& dir, const char* name,
                          const std::function<void(std::string&)>& edit) {
   const std::string source =
-      test::readWholeFile(TARNLUX_TEST_DATA_DIR "/../../src/meter/profiles/liquid1.ini");
+      test::readWholeFile(test::testDataDir() + "/../../src/meter/profiles/liquid1.ini");
   std::string text = source;
   edit(text);
   const std::string path = QDir(dir).filePath(name).toStdString();

@@ -16,6 +16,7 @@
 #include "meter_process.h"
 #include "test_context.h"
 #include "ui_test_support.h"
+#include "test_paths.h"
 
 using namespace tarnlux;
 using namespace tarnlux::ui;
@@ -152,7 +153,7 @@ class PasswordTest : public QObject {
   void checkOnTheMeterChangesThePassword() {
     QTemporaryDir dir;
     std::string profile =
-        test::readWholeFile(TARNLUX_TEST_DATA_DIR "/../../src/meter/profiles/liquid1.ini");
+        test::readWholeFile(test::testDataDir() + "/../../src/meter/profiles/liquid1.ini");
     const std::string blank = "pw = char[8] \"        \"";
     profile.replace(profile.find(blank), blank.size(), "pw = char[8] \"ABC     \"");
     const std::string path = QDir(dir.path()).filePath("pw.ini").toStdString();

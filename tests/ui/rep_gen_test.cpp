@@ -14,6 +14,7 @@
 #include "pages/report_painter.h"
 #include "reports/rep_gen.h"
 #include "test_context.h"
+#include "test_paths.h"
 
 using namespace tarnlux;
 using namespace tarnlux::ui;
@@ -21,7 +22,7 @@ using namespace tarnlux::ui;
 namespace {
 
 std::string golden(const char* name) {
-  return std::string(TARNLUX_TEST_DATA_DIR) + "/capture/" + name;
+  return test::testDataDir() + "/capture/" + name;
 }
 
 bool waitForWork(Rep_Gen& screen) {

@@ -11,11 +11,12 @@
 #include <vector>
 
 #include "calc/aga8.h"
+#include "test_paths.h"
 
 namespace tarnlux::test {
 
 inline std::string aga8DataFile(const std::string& name) {
-  return std::string(TARNLUX_SHARED_DATA_DIR) + "/aga8/" + name;
+  return test::sharedDataDir() + "/aga8/" + name;
 }
 
 // Rows of a comma-separated file with a header line; quoted fields may hold commas.

@@ -12,6 +12,7 @@
 #include "capture_scenarios.h"
 #include "common/profile_file.h"
 #include "test_context.h"
+#include "test_paths.h"
 
 using namespace tarnlux;
 using namespace tarnlux::test;
@@ -37,7 +38,7 @@ class MemorySink final : public CaptureSink {
 };
 
 std::string goldenPath(const std::string& name) {
-  return std::string(TARNLUX_TEST_DATA_DIR) + "/capture/" + name;
+  return test::testDataDir() + "/capture/" + name;
 }
 
 void expectGolden(const std::string& actual, const std::string& name) {

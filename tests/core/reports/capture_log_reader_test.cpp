@@ -10,12 +10,13 @@
 #include "common/profile_file.h"
 #include "reports/report_trend.h"
 #include "test_context.h"
+#include "test_paths.h"
 
 namespace tarnlux {
 namespace {
 
 std::string golden(const std::string& name) {
-  return std::string(TARNLUX_TEST_DATA_DIR) + "/capture/" + name;
+  return test::testDataDir() + "/capture/" + name;
 }
 
 std::string replaced(std::string text, const std::string& from, const std::string& to) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "reports/report_trend.h"
+#include "test_paths.h"
 
 namespace tarnlux {
 namespace {
@@ -12,7 +13,7 @@ namespace {
 ReportData readGolden(const std::string& name) {
   ReportData data;
   std::string message;
-  EXPECT_EQ(readCaptureLog(std::string(TARNLUX_TEST_DATA_DIR) + "/capture/" + name, data, message),
+  EXPECT_EQ(readCaptureLog(test::testDataDir() + "/capture/" + name, data, message),
             0)
       << message;
   return data;
