@@ -396,13 +396,16 @@ struct Cell {
   Expect expect;
 };
 
-std::string cellName(const Cell& cell) {
-  std::string fault = *cell.fault != '\0' ? cell.fault : "none";
-  for (char& c : fault) {
+// A fault switch as a part of a test name: "drop=2" gives "drop_2".
+std::string faultName(const char* fault) {
+  std::string name = *fault != '\0' ? fault : "none";
+  for (char& c : name) {
     if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
   }
-  return std::string(opName(cell.op)) + "_" + fault;
+  return name;
 }
+
+std::string cellName(const Cell& cell) { return std::string(opName(cell.op)) + "_" + faultName(cell.fault); }
 
 // Test lists name the cell rather than dump its bytes.
 void PrintTo(const Cell& cell, std::ostream* out) { *out << cellName(cell); }
@@ -730,13 +733,7 @@ INSTANTIATE_TEST_SUITE_P(
                     LogLeft::Rows},
         // The connection closes once in the middle: the loop reconnects and goes on.
         CaptureCell{"drop=30", 0, "the link dropped and was opened again", LogLeft::RowsAndSummary}),
-    [](const ::testing::TestParamInfo<CaptureCell>& cell) {
-      std::string name = *cell.param.fault != '\0' ? cell.param.fault : "none";
-      for (char& c : name) {
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-      }
-      return name;
-    });
+    [](const ::testing::TestParamInfo<CaptureCell>& cell) { return faultName(cell.param.fault); });
 
 }  // namespace
 }  // namespace tarnlux
