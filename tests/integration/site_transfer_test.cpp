@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
 #include <string>
 #include <vector>
 
@@ -20,17 +18,6 @@ namespace {
 
 using test::MeterProcess;
 using test::RecordingContext;
-
-std::vector<std::string> filesIn(const std::string& dir) {
-  std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      if (e->d_name[0] != '.') names.emplace_back(e->d_name);
-    }
-    closedir(d);
-  }
-  return names;
-}
 
 class SiteTransferWithMeter : public ::testing::Test {
  protected:
@@ -80,13 +67,13 @@ TEST_F(SiteTransferWithMeter, StopDuringDataSendsEtxAndTheMeterCarriesOn) {
   EXPECT_EQ(outcome.result, kCancelled);
   EXPECT_EQ(outcome.status, kSiteCancelledText);
   EXPECT_TRUE(rc.errors.empty()) << rc.lastError();
-  EXPECT_TRUE(filesIn(dir.path()).empty());
+  EXPECT_TRUE(test::filesIn(dir.path()).empty());
   // The meter left its transfer: the next one works from the start.
   rc.cancel = 0;
   const SiteTransferOutcome again = receiveSite(link, catalogue.meter, 5, "PUMP12", dir.path(), "", {}, rc.ctx);
   EXPECT_EQ(again.result, 0) << rc.lastError();
   EXPECT_EQ(again.status, kReceiveOkText);
-  EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"PUMP12.005"});
+  EXPECT_EQ(test::filesIn(dir.path()), std::vector<std::string>{"PUMP12.005"});
 }
 
 TEST_F(SiteTransferWithMeter, FailuresLeaveAnEarlierFileWhole) {
@@ -114,7 +101,7 @@ TEST_F(SiteTransferWithMeter, FailuresLeaveAnEarlierFileWhole) {
     EXPECT_NE(outcome.result, 0);
     EXPECT_EQ(rc.lastError(), c.error);
     EXPECT_EQ(test::readWholeFile(dir.file("PUMP12.005")), "GOOD\r\n");
-    EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"PUMP12.005"});
+    EXPECT_EQ(test::filesIn(dir.path()), std::vector<std::string>{"PUMP12.005"});
   }
 }
 

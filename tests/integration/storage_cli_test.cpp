@@ -28,12 +28,7 @@ StorageRun storage(const MeterProcess& meter, const std::string& dir, std::vecto
   all.insert(all.end(), args.begin(), args.end());
   const test::CliRun cli = test::runCli(all);
   StorageRun run{cli.status, cli.err, {}};
-  std::size_t start = 0;
-  for (std::size_t end; (end = cli.out.find('\n', start)) != std::string::npos; start = end + 1) {
-    const std::string line = cli.out.substr(start, end - start);
-    const std::size_t equals = line.find('=');
-    if (equals != std::string::npos) run.keys[line.substr(0, equals)] = line.substr(equals + 1);
-  }
+  run.keys = test::keyValueLines(cli.out);
   return run;
 }
 

@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
 #include <cctype>
 #include <chrono>
 #include <cstdio>
@@ -150,17 +148,6 @@ Aga8MeterTable matrixTable() {
     results.table.Zf[i] = 0.98 - 0.01 * static_cast<double>(i % 10);
   }
   return buildAga8MeterTable(results, kSite);
-}
-
-std::vector<std::string> filesIn(const std::string& dir) {
-  std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (const dirent* e = readdir(d)) {
-      if (e->d_name[0] != '.') names.emplace_back(e->d_name);
-    }
-    closedir(d);
-  }
-  return names;
 }
 
 // Site 5 saved from a fault-free meter into `dir`: what the restore cells send.
@@ -463,7 +450,7 @@ TEST_P(FaultMatrix, EndsWithItsResultInTimeAndLeavesTheBlockAlone) {
   // A site is saved whole or not at all: no file, or the one the verification
   // pass agreed with, and nothing half-written beside it.
   if (cell.op == Op::SiteSave) {
-    const std::vector<std::string> files = filesIn(dir.path());
+    const std::vector<std::string> files = test::filesIn(dir.path());
     EXPECT_EQ(files, out.code == 0 ? std::vector<std::string>{"PUMP12.005"} : std::vector<std::string>{});
   }
 

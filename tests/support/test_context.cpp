@@ -1,5 +1,6 @@
 #include "test_context.h"
 
+#include <dirent.h>
 #include <stdlib.h>
 
 #include <filesystem>
@@ -17,6 +18,17 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
+}
+
+std::vector<std::string> filesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (const dirent* e = readdir(d)) {
+      if (e->d_name[0] != '.') names.emplace_back(e->d_name);
+    }
+    closedir(d);
+  }
+  return names;
 }
 
 std::string readWholeFile(const std::string& path) {

@@ -37,6 +37,8 @@ class TempDir {
 };
 
 std::string readWholeFile(const std::string& path);
+// The names in a folder, hidden ones left out, in the order the folder gives.
+std::vector<std::string> filesIn(const std::string& dir);
 void writeWholeFile(const std::string& path, const std::string& data);
 
 }  // namespace tarnlux::test
